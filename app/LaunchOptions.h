@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/DefaultsStore.h"
+
+#include <string>
+#include <vector>
+
+namespace orvela {
+
+// What kind of launch this is, read afresh from the defaults and the environment
+// on every question.
+class LaunchOptions {
+public:
+    explicit LaunchOptions(const DefaultsStore& defaults = DefaultsStore::standardUserDefaults())
+        : d(defaults) {}
+
+    // Smoke test, snapshot and end-to-end capture launches never take the focus.
+    bool quiet() const;
+    // The page paths the snapshot mode photographs, in the order given.
+    std::vector<std::string> snapshotPaths() const;
+    // Hosted by a unit-test runner: the application then creates nothing visible.
+    bool underTests() const;
+
+    bool smokeTest() const { return d.boolForKey("smokeTest"); }
+    std::optional<std::string> snapshot() const { return d.stringForKey("snapshot"); }
+
+    const DefaultsStore& d;
+};
+
+}  // namespace orvela

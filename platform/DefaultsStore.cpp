@@ -1,0 +1,211 @@
+#include "platform/DefaultsStore.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/Log.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <glib.h>
+#include <strings.h>
+
+namespace orvela {
+namespace {
+
+using nlohmann::json;
+
+constexpr const char* dataTag = "data";
+
+json encode(const DefaultsValue& value) {
+    return std::visit(
+        [](const auto& v) -> json {
+            using V = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<V, DefaultsData>) {
+                gchar* text = g_base64_encode(v.data(), v.size());
+                json tagged = {{"type", dataTag}, {"base64", text}};
+                g_free(text);
+                return tagged;
+            } else {
+                return json(v);
+            }
+        },
+        value);
+}
+
+std::optional<DefaultsData> decodeData(const json& value) {
+    if (!value.is_object() || value.size() != 2) return std::nullopt;
+    auto type = value.find("type");
+    auto base64 = value.find("base64");
+    if (type == value.end() || base64 == value.end() || *type != dataTag || !base64->is_string())
+        return std::nullopt;
+    gsize length = 0;
+    guchar* bytes = g_base64_decode(base64->get_ref<const std::string&>().c_str(), &length);
+    DefaultsData data(bytes, bytes + length);
+    g_free(bytes);
+    return data;
+}
+
+std::optional<std::vector<std::string>> decodeStringArray(const json& value) {
+    if (!value.is_array()) return std::nullopt;
+    std::vector<std::string> texts;
+    texts.reserve(value.size());
+    for (const auto& element : value) {
+        if (!element.is_string()) return std::nullopt;
+        texts.push_back(element.get<std::string>());
+    }
+    return texts;
+}
+
+std::optional<double> parseNumber(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    char* end = nullptr;
+    double number = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size()) return std::nullopt;
+    return number;
+}
+
+bool truthOfText(const std::string& text) {
+    if (strcasecmp(text.c_str(), "yes") == 0 || strcasecmp(text.c_str(), "true") == 0) return true;
+    if (auto number = parseNumber(text)) return *number != 0;
+    return false;
+}
+
+std::string textOfNumber(double number) {
+    if (std::isfinite(number) && number == std::trunc(number) && std::fabs(number) < 1e15)
+        return std::to_string(static_cast<long long>(number));
+    char buffer[G_ASCII_DTOSTR_BUF_SIZE];
+    return g_ascii_dtostr(buffer, sizeof buffer, number);
+}
+
+std::vector<std::string> processArguments() {
+    auto contents = readWholeFile("/proc/self/cmdline");
+    std::vector<std::string> arguments;
+    if (!contents.text) return arguments;
+    const std::string& text = *contents.text;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\0', start);
+        if (end == std::string::npos) end = text.size();
+        arguments.emplace_back(text, start, end - start);
+        start = end + 1;
+    }
+    if (!arguments.empty()) arguments.erase(arguments.begin());
+    return arguments;
+}
+
+}  // namespace
+
+DefaultsStore::DefaultsStore(std::optional<std::filesystem::path> file,
+                             const std::vector<std::string>& arguments)
+    : file_(std::move(file)), arguments_(argumentDomain(arguments)) {
+    load();
+}
+
+DefaultsStore& DefaultsStore::standardUserDefaults() {
+    static DefaultsStore store(standardPath(), processArguments());
+    return store;
+}
+
+std::filesystem::path DefaultsStore::standardPath() {
+    return std::filesystem::path(g_get_user_config_dir()) / "orvela" / "defaults.json";
+}
+
+std::map<std::string, std::string> DefaultsStore::argumentDomain(const std::vector<std::string>& arguments) {
+    std::map<std::string, std::string> domain;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument.size() < 2 || argument[0] != '-' || i + 1 >= arguments.size()) continue;
+        domain[argument.substr(1)] = arguments[i + 1];
+        ++i;
+    }
+    return domain;
+}
+
+void DefaultsStore::load() {
+    if (!file_) return;
+    auto contents = readWholeFile(*file_);
+    if (contents.error) {
+        log("defaults: " + *contents.error);
+        return;
+    }
+    if (!contents.text) return;
+    json parsed = json::parse(*contents.text, nullptr, false);
+    if (parsed.is_object()) {
+        values_ = std::move(parsed);
+        return;
+    }
+    if (auto aside = moveAside(*file_)) {
+        log("defaults: " + file_->string() + " could not be read; moved to " + aside->string() +
+            ", starting empty");
+        return;
+    }
+    // Never write over a file that could be the only copy of the user's settings.
+    log("defaults: " + file_->string() + " could not be read nor moved aside; changes are kept in memory only");
+    file_.reset();
+}
+
+void DefaultsStore::save() const {
+    if (!file_) return;
+    if (auto error = writeFileAtomically(*file_, values_.dump(2) + "\n")) log("defaults: " + *error);
+}
+
+const nlohmann::json* DefaultsStore::persistent(const std::string& key) const {
+    auto found = values_.find(key);
+    return found == values_.end() ? nullptr : &*found;
+}
+
+std::optional<DefaultsValue> DefaultsStore::objectForKey(const std::string& key) const {
+    if (auto argument = arguments_.find(key); argument != arguments_.end()) return argument->second;
+    const json* value = persistent(key);
+    if (!value) return std::nullopt;
+    if (value->is_string()) return value->get<std::string>();
+    if (value->is_boolean()) return value->get<bool>();
+    if (value->is_number()) return value->get<double>();
+    if (auto data = decodeData(*value)) return *data;
+    if (auto texts = decodeStringArray(*value)) return *texts;
+    return std::nullopt;
+}
+
+std::optional<std::string> DefaultsStore::stringForKey(const std::string& key) const {
+    auto value = objectForKey(key);
+    if (!value) return std::nullopt;
+    if (auto* text = std::get_if<std::string>(&*value)) return *text;
+    if (auto* number = std::get_if<double>(&*value)) return textOfNumber(*number);
+    if (auto* truth = std::get_if<bool>(&*value)) return std::string(*truth ? "1" : "0");
+    return std::nullopt;
+}
+
+bool DefaultsStore::boolForKey(const std::string& key) const {
+    auto value = objectForKey(key);
+    if (!value) return false;
+    if (auto* truth = std::get_if<bool>(&*value)) return *truth;
+    if (auto* number = std::get_if<double>(&*value)) return *number != 0;
+    if (auto* text = std::get_if<std::string>(&*value)) return truthOfText(*text);
+    return false;
+}
+
+std::optional<std::vector<std::string>> DefaultsStore::stringArrayForKey(const std::string& key) const {
+    auto value = objectForKey(key);
+    if (!value) return std::nullopt;
+    if (auto* texts = std::get_if<std::vector<std::string>>(&*value)) return *texts;
+    return std::nullopt;
+}
+
+std::optional<DefaultsData> DefaultsStore::dataForKey(const std::string& key) const {
+    auto value = objectForKey(key);
+    if (!value) return std::nullopt;
+    if (auto* data = std::get_if<DefaultsData>(&*value)) return *data;
+    return std::nullopt;
+}
+
+void DefaultsStore::setObject(const DefaultsValue& value, const std::string& key) {
+    values_[key] = encode(value);
+    save();
+}
+
+void DefaultsStore::setBool(bool value, const std::string& key) { setObject(value, key); }
+
+void DefaultsStore::removeObjectForKey(const std::string& key) {
+    if (values_.erase(key) > 0) save();
+}
+
+}  // namespace orvela

@@ -1,0 +1,73 @@
+#include "web/NavigationPolicy.h"
+
+#include <gtest/gtest.h>
+
+namespace orvela {
+namespace {
+
+using Decision = NavigationPolicy::Decision;
+
+const NavigationPolicy policy("https://app.orvela.ru");
+
+Decision mainFrame(const std::string& url) { return policy.decide(url, true); }
+Decision subFrame(const std::string& url) { return policy.decide(url, false); }
+
+TEST(NavigationPolicy, ApplicationHostInAnyCaseAndOnAnyPortIsAnAppPage) {
+    for (const char* url : {"https://app.orvela.ru/inbox", "HTTPS://APP.ORVELA.RU/x", "http://app.orvela.ru:8443/"}) {
+        EXPECT_EQ(mainFrame(url), Decision::allow) << url;
+        EXPECT_TRUE(policy.isAppPage(std::string(url))) << url;
+    }
+    EXPECT_FALSE(policy.isAppPage(std::nullopt));
+    EXPECT_FALSE(policy.isAppPage(std::string("about:blank")));
+    EXPECT_FALSE(policy.isAppPage(std::string("https://app.orvela.ru.evil.example/")));
+}
+
+TEST(NavigationPolicy, LegacyHostAndSignInPagesLoadInsideButAreNotAppPages) {
+    for (const char* url : {"https://orvela.ru/", "https://passport.yandex.ru/auth", "https://yandex.kz/",
+                            "https://ya.ru/", "https://accounts.google.com/o/oauth2",
+                            "https://x.accounts.youtube.com/"}) {
+        EXPECT_EQ(mainFrame(url), Decision::allow) << url;
+        EXPECT_FALSE(policy.isAppPage(std::string(url))) << url;
+    }
+}
+
+TEST(NavigationPolicy, DomainsMatchOnWholeLabelsOnly) {
+    EXPECT_EQ(mainFrame("https://myyandex.ru/"), Decision::openExternally);
+    EXPECT_EQ(mainFrame("https://notya.ru/"), Decision::openExternally);
+    EXPECT_EQ(mainFrame("https://google.com/"), Decision::openExternally);
+    EXPECT_EQ(mainFrame("https://yandex.ru.evil.example/"), Decision::openExternally);
+    EXPECT_EQ(mainFrame("https://www.orvela.ru/"), Decision::openExternally);
+    // Only the host decides; a sign-in domain in the user part or path does not.
+    EXPECT_EQ(mainFrame("https://yandex.ru@evil.example/yandex.ru"), Decision::openExternally);
+}
+
+TEST(NavigationPolicy, ForeignPagesLeaveTheMainFrameButLoadInSubFrames) {
+    EXPECT_EQ(mainFrame("https://example.com/"), Decision::openExternally);
+    EXPECT_EQ(subFrame("https://example.com/"), Decision::allow);
+    EXPECT_EQ(mainFrame("https:///nohost"), Decision::openExternally);
+}
+
+TEST(NavigationPolicy, OtherSchemesLeaveFromAnyFrame) {
+    for (const char* url : {"mailto:a@b.ru", "tel:+79990000000", "orvela://inbox", "file:///etc/passwd", "nonsense"}) {
+        EXPECT_EQ(mainFrame(url), Decision::openExternally) << url;
+        EXPECT_EQ(subFrame(url), Decision::openExternally) << url;
+    }
+}
+
+TEST(NavigationPolicy, AboutBlobAndDataLoadAnywhereInAnyLetterCase) {
+    for (const char* url : {"about:blank", "ABOUT:srcdoc", "blob:https://app.orvela.ru/1d2f",
+                            "data:text/html,<b>привет мир</b>", "DaTa:,x"}) {
+        EXPECT_EQ(mainFrame(url), Decision::allow) << url;
+        EXPECT_EQ(subFrame(url), Decision::allow) << url;
+    }
+}
+
+TEST(NavigationPolicy, ApplicationHostComesFromTheOrigin) {
+    NavigationPolicy local("http://localhost:8080/app");
+    EXPECT_EQ(local.appHost(), "localhost");
+    EXPECT_TRUE(local.isAppPage(std::string("http://LOCALHOST:9999/")));
+    EXPECT_EQ(NavigationPolicy("no host here").appHost(), "app.orvela.ru");
+}
+
+}  // namespace
+}  // namespace orvela

@@ -1,0 +1,85 @@
+#include "capture/KeyPositions.h"
+#include "capture/Shortcut.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+namespace orvela {
+namespace {
+
+TEST(Shortcut, DisplayWritesModifiersInFixedOrderThenTheKey) {
+    EXPECT_EQ(Shortcut::defaultCapture.display(), "⌃⇧Пробел");
+    EXPECT_EQ((Shortcut{40, 0x180000}).display(), "⌥⌘K");
+    EXPECT_EQ((Shortcut{40, 0x1E0000}).display(), "⌃⌥⇧⌘K");
+    EXPECT_EQ((Shortcut{36, Shortcut::control}).display(), "⌃↩");
+    EXPECT_EQ((Shortcut{122, Shortcut::command}).display(), "⌘F1");
+    EXPECT_EQ((Shortcut{117, Shortcut::control}).display(), "⌃#117");
+    EXPECT_EQ((Shortcut{42, Shortcut::control | 0x1}).display(), "⌃\\");
+}
+
+TEST(Shortcut, KeyNamesFollowTheTablesInOrder) {
+    EXPECT_EQ(Shortcut::keyName(10), "#10");
+    EXPECT_EQ(Shortcut::keyName(50), "`");
+    EXPECT_EQ(Shortcut::keyName(111), "F12");
+    EXPECT_EQ(Shortcut::keyName(53), "⎋");
+    EXPECT_EQ(Shortcut::keyName(4294967295u), "#4294967295");
+}
+
+TEST(Shortcut, RequiredModifierIsControlOptionOrCommand) {
+    EXPECT_FALSE((Shortcut{40, Shortcut::shift}).hasRequiredModifier());
+    EXPECT_FALSE((Shortcut{122, 0}).hasRequiredModifier());
+    EXPECT_TRUE((Shortcut{40, Shortcut::shift | Shortcut::command}).hasRequiredModifier());
+    EXPECT_TRUE((Shortcut{40, Shortcut::option}).hasRequiredModifier());
+}
+
+TEST(Shortcut, KeyPressKeepsOnlyTheFourModifiers) {
+    Shortcut recorded = Shortcut::fromKeyPress(40, 0x100000 | 0x80000 | 0x20000 | 0x10000 | 0x8 | 0x800000);
+    EXPECT_EQ(recorded, (Shortcut{40, 0x1A0000}));
+    EXPECT_NE((Shortcut{40, 0x40000}), (Shortcut{40, 0x80000}));
+}
+
+TEST(Shortcut, JsonRoundTripAndStrictReading) {
+    EXPECT_EQ(Shortcut::defaultCapture.toJson(), R"({"keyCode":49,"modifiers":393216})");
+    EXPECT_EQ(Shortcut::fromJson(R"({"modifiers":393216,"keyCode":49})"), Shortcut::defaultCapture);
+    EXPECT_EQ(Shortcut::fromJson(R"({"keyCode":49,"modifiers":393216,"extra":"x"})"), Shortcut::defaultCapture);
+    Shortcut widest{4294967295u, 18446744073709551615ull};
+    EXPECT_EQ(Shortcut::fromJson(widest.toJson()), widest);
+
+    for (const char* bad : {R"({"keyCode":49})", R"({"keyCode":-1,"modifiers":0})",
+                            R"({"keyCode":4294967296,"modifiers":0})", R"({"keyCode":49.5,"modifiers":0})",
+                            R"({"keyCode":"49","modifiers":0})", R"({"keyCode":49,"modifiers":18446744073709551616})",
+                            R"({"KeyCode":49,"modifiers":0})", "[49,393216]", "not json", ""}) {
+        EXPECT_EQ(Shortcut::fromJson(bad), std::nullopt) << bad;
+    }
+}
+
+TEST(KeyPositions, MapBothWaysWithoutCollisions) {
+    std::set<uint32_t> x11Codes;
+    int mapped = 0;
+    for (uint32_t keyCode = 0; keyCode < 128; ++keyCode) {
+        auto x11 = KeyPositions::x11Keycode(keyCode);
+        if (!x11) continue;
+        ++mapped;
+        EXPECT_TRUE(x11Codes.insert(*x11).second) << keyCode;
+        EXPECT_EQ(KeyPositions::keyCodeOfX11(*x11), keyCode);
+    }
+    // The 105 keys of a PC keyboard, the keypad's equals key and three media keys.
+    EXPECT_EQ(mapped, 109);
+    EXPECT_EQ(KeyPositions::x11Keycode(49), 65u);   // space
+    EXPECT_EQ(KeyPositions::x11Keycode(40), 45u);   // K
+    EXPECT_EQ(KeyPositions::x11Keycode(0), 38u);    // A
+    EXPECT_EQ(KeyPositions::x11Keycode(122), 67u);  // F1
+    EXPECT_EQ(KeyPositions::x11Keycode(10), 94u);   // the ISO key beside left Shift
+    EXPECT_EQ(KeyPositions::x11Keycode(52), std::nullopt);
+    EXPECT_EQ(KeyPositions::keyCodeOfX11(0), std::nullopt);
+}
+
+TEST(KeyPositions, ModifierBitsMapToControlAltShiftSuper) {
+    EXPECT_EQ(KeyPositions::x11Modifiers(Shortcut::defaultCapture.modifiers),
+              KeyPositions::x11Control | KeyPositions::x11Shift);
+    EXPECT_EQ(KeyPositions::modifiersOfX11(KeyPositions::x11Alt | KeyPositions::x11Super | 0x2 | 0x10),
+              Shortcut::option | Shortcut::command);
+}
+
+}  // namespace
+}  // namespace orvela

@@ -1,0 +1,68 @@
+#include "web/NavigationPolicy.h"
+
+#include "app/AppConfig.h"
+
+#include <glib.h>
+
+namespace orvela {
+namespace {
+
+struct Address {
+    std::string scheme;  // lower case; empty when the address has none
+    std::optional<std::string> host;  // lower case
+};
+
+// An address that does not parse counts as one without a scheme, which never
+// loads inside: when in doubt, the page stays out of the window.
+Address parse(const std::string& url) {
+    Address address;
+    // The scheme alone decides for data: and the like, whose rest need not be a
+    // well-formed URI; g_uri_peek_scheme reports it in lower case.
+    if (const char* scheme = g_uri_peek_scheme(url.c_str())) address.scheme = scheme;
+    GUri* uri = g_uri_parse(url.c_str(), G_URI_FLAGS_ENCODED, nullptr);
+    if (!uri) return address;
+    if (const char* host = g_uri_get_host(uri); host && *host) {
+        gchar* lower = g_ascii_strdown(host, -1);
+        address.host = lower;
+        g_free(lower);
+    }
+    g_uri_unref(uri);
+    return address;
+}
+
+bool onDomain(const std::string& host, std::string_view domain) {
+    if (host == domain) return true;
+    return host.size() > domain.size() && host.ends_with(domain) &&
+           host[host.size() - domain.size() - 1] == '.';
+}
+
+}  // namespace
+
+NavigationPolicy::NavigationPolicy(const std::string& origin) {
+    auto host = parse(origin).host;
+    appHost_ = host ? *host : *parse(AppConfig::defaultOrigin).host;
+}
+
+NavigationPolicy::Decision NavigationPolicy::decide(const std::string& url, bool isMainFrame) const {
+    Address address = parse(url);
+    const std::string& scheme = address.scheme;
+    if (scheme.empty()) return Decision::openExternally;
+    if (scheme == "about" || scheme == "blob" || scheme == "data") return Decision::allow;
+    if (scheme != "https" && scheme != "http") return Decision::openExternally;
+    if (!isMainFrame) return Decision::allow;
+    if (!address.host) return Decision::openExternally;
+    const std::string& host = *address.host;
+    if (host == appHost_ || host == legacyHost_) return Decision::allow;
+    for (const char* domain : signInDomains) {
+        if (onDomain(host, domain)) return Decision::allow;
+    }
+    return Decision::openExternally;
+}
+
+bool NavigationPolicy::isAppPage(const std::optional<std::string>& url) const {
+    if (!url) return false;
+    auto host = parse(*url).host;
+    return host && *host == appHost_;
+}
+
+}  // namespace orvela

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+namespace orvela {
+
+// Answers every "may this address load in the window?" question: the web
+// application's own host, its legacy host and the sign-in pages load inside,
+// everything else goes to the user's browser.
+class NavigationPolicy {
+public:
+    enum class Decision { allow, openExternally };
+
+    static constexpr const char* legacyHostName = "orvela.ru";
+    static constexpr std::array<const char*, 8> signInDomains = {
+        "yandex.ru", "yandex.com", "yandex.by", "yandex.kz",
+        "yandex.uz", "ya.ru",      "accounts.google.com", "accounts.youtube.com",
+    };
+
+    // The application host is the host of the given origin, or of the default
+    // origin when the given one has none.
+    explicit NavigationPolicy(const std::string& origin);
+
+    Decision decide(const std::string& url, bool isMainFrame) const;
+    // Only pages on the application host may talk to the application.
+    bool isAppPage(const std::optional<std::string>& url) const;
+
+    const std::string& appHost() const { return appHost_; }
+    const std::string& legacyHost() const { return legacyHost_; }
+
+private:
+    std::string appHost_;
+    std::string legacyHost_ = legacyHostName;
+};
+
+}  // namespace orvela
