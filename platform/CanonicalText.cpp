@@ -4,13 +4,9 @@
 #include <glib.h>
 
 namespace orvela {
-namespace {
-
 bool isAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
-
-}  // namespace
 
 std::string canonicalText(std::string_view text) {
     // ASCII is its own composed form; most identifiers never need the conversion.

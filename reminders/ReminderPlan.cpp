@@ -2,42 +2,64 @@
 
 #include "platform/CanonicalText.h"
 
+#include <absl/container/flat_hash_map.h>
+#include <absl/container/flat_hash_set.h>
+
 #include <algorithm>
-#include <unordered_map>
-#include <unordered_set>
+#include <deque>
+#include <string_view>
 
 namespace orvela {
+namespace {
+
+// Identifiers are compared in their canonical form. Nearly all are ASCII, which is
+// its own canonical form and is looked at in place; the others are composed once
+// and kept here while the plan is made.
+class CanonicalForms {
+public:
+    std::string_view of(std::string_view text) {
+        if (isAscii(text)) return text;
+        return composed_.emplace_back(canonicalText(text));
+    }
+
+private:
+    std::deque<std::string> composed_;
+};
+
+}  // namespace
 
 ReminderPlan ReminderPlan::make(const std::vector<NativeReminder>& wanted,
                                 const std::vector<std::string>& pending, double now) {
     const std::string_view prefix = NativeReminder::requestPrefix;
+    CanonicalForms forms;
 
-    // Identifiers are compared in their canonical form; the pending ones keep the
-    // text the centre gave, which is what a withdrawal must name.
-    std::unordered_map<std::string, std::string> ownPending;
+    // Our own pending requests by the reminder id after the prefix, each with the
+    // identifier as the centre gave it, which is what a withdrawal must name.
+    absl::flat_hash_map<std::string_view, const std::string*> ownPending;
     ownPending.reserve(pending.size());
     for (const auto& identifier : pending) {
-        if (identifier.starts_with(prefix)) ownPending.try_emplace(canonicalText(identifier), identifier);
+        if (identifier.starts_with(prefix))
+            ownPending.try_emplace(forms.of(std::string_view(identifier).substr(prefix.size())), &identifier);
     }
 
     ReminderPlan plan;
-    std::unordered_set<std::string> wantedIdentifiers;
-    wantedIdentifiers.reserve(wanted.size());
+    absl::flat_hash_set<std::string_view> wantedIds;
+    wantedIds.reserve(wanted.size());
     for (const auto& reminder : wanted) {
         if (!(reminder.dueTime() > now)) continue;
-        std::string identifier = canonicalText(reminder.requestIdentifier());
-        if (!ownPending.contains(identifier)) plan.toAdd.push_back(reminder);
-        wantedIdentifiers.insert(std::move(identifier));
+        std::string_view id = forms.of(reminder.id);
+        if (!ownPending.contains(id)) plan.toAdd.push_back(reminder);
+        wantedIds.insert(id);
     }
 
-    std::vector<std::pair<std::string, std::string>> withdrawn;
-    for (auto& [canonical, original] : ownPending) {
-        if (!wantedIdentifiers.contains(canonical)) withdrawn.emplace_back(canonical, original);
+    std::vector<std::pair<std::string_view, const std::string*>> withdrawn;
+    for (const auto& [id, identifier] : ownPending) {
+        if (!wantedIds.contains(id)) withdrawn.emplace_back(id, identifier);
     }
     // UTF-8 byte order is code point order.
     std::sort(withdrawn.begin(), withdrawn.end());
     plan.toRemove.reserve(withdrawn.size());
-    for (auto& entry : withdrawn) plan.toRemove.push_back(std::move(entry.second));
+    for (const auto& entry : withdrawn) plan.toRemove.push_back(*entry.second);
     return plan;
 }
 

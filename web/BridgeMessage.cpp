@@ -2,102 +2,192 @@
 
 #include <cmath>
 #include <limits>
+#include <nlohmann/json.hpp>
 
 namespace orvela {
 namespace {
 
 using nlohmann::json;
 
-// Deepest nesting of arrays and objects, found without parsing, so that a hostile
-// text cannot make the parser or the destructor recurse without bound.
-int nestingDepth(std::string_view text) {
-    int depth = 0;
-    int deepest = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (char c : text) {
-        if (inString) {
-            if (escaped) escaped = false;
-            else if (c == '\\') escaped = true;
-            else if (c == '"') inString = false;
-            continue;
-        }
-        if (c == '"') inString = true;
-        else if (c == '[' || c == '{') deepest = std::max(deepest, ++depth);
-        else if (c == ']' || c == '}') --depth;
-    }
-    return deepest;
-}
+// A JSON value as far as the decoder cares: its kind, and the payload of the kinds
+// it reads. A boolean counts as a number, true as 1 and false as 0.
+struct Scalar {
+    enum Kind { absent, text, number, other } kind = absent;
+    std::string string;
+    int64_t integer = 0;  // the count the number stands for
+    double real = 0;      // the number itself
+};
 
-// A JSON number, or a boolean read as 1 or 0.
-std::optional<double> numberOf(const json& value) {
-    if (value.is_boolean()) return value.get<bool>() ? 1.0 : 0.0;
-    if (value.is_number()) return value.get<double>();
-    return std::nullopt;
-}
-
-int64_t countOf(const json& value) {
-    if (value.is_number_integer() && !value.is_number_unsigned()) return std::max<int64_t>(0, value.get<int64_t>());
-    if (value.is_number_unsigned()) {
-        uint64_t count = value.get<uint64_t>();
-        return count > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
-                   ? std::numeric_limits<int64_t>::max()
-                   : static_cast<int64_t>(count);
-    }
-    double truncated = std::trunc(*numberOf(value));
+int64_t saturatedCount(double value) {
+    double truncated = std::trunc(value);
     if (!(truncated > 0)) return 0;
     // Converting a double beyond the integer range is undefined; such counts saturate.
     if (truncated >= 9.2233720368547758e18) return std::numeric_limits<int64_t>::max();
     return static_cast<int64_t>(truncated);
 }
 
-std::optional<NativeReminder> reminderOf(const json& entry) {
-    auto id = entry.find("id");
-    auto itemId = entry.find("itemId");
-    auto atMs = entry.find("atMs");
-    if (id == entry.end() || !id->is_string()) return std::nullopt;
-    if (itemId == entry.end() || !itemId->is_string()) return std::nullopt;
-    if (atMs == entry.end()) return std::nullopt;
-    auto due = numberOf(*atMs);
-    if (!due) return std::nullopt;
-    auto title = entry.find("title");
-    std::string titleText = (title != entry.end() && title->is_string()) ? title->get<std::string>() : "";
-    return NativeReminder{id->get<std::string>(), itemId->get<std::string>(), std::move(titleText), *due};
-}
+Scalar numberScalar(double real, int64_t count) { return Scalar{Scalar::number, {}, count, real}; }
+Scalar textScalar(std::string text) { return Scalar{Scalar::text, std::move(text), 0, 0}; }
+// A value of a kind the decoder never reads: null, a container, binary.
+Scalar unreadScalar() { return Scalar{Scalar::other, {}, 0, 0}; }
+
+// Walks the parser's events, keeping only the top-level "type", "count" and
+// "list" and the four fields of each entry of the list. Later duplicates of a key
+// replace earlier ones, as they would in a parsed document.
+class Decoder final : public nlohmann::json_sax<json> {
+public:
+    std::optional<BridgeMessage> result() const {
+        if (!isObject_ || type_.kind != Scalar::text) return std::nullopt;
+        if (type_.string == "ready") return BridgeMessage{BridgeMessage::Ready{}};
+        if (type_.string == "inbox") {
+            if (count_.kind != Scalar::number) return std::nullopt;
+            return BridgeMessage{BridgeMessage::Inbox{std::max<int64_t>(0, count_.integer)}};
+        }
+        if (type_.string == "reminders") {
+            if (list_ != List::valid) return std::nullopt;
+            return BridgeMessage{BridgeMessage::Reminders{reminders_}};
+        }
+        return std::nullopt;
+    }
+
+    bool null() override { return scalar(unreadScalar()); }
+    bool boolean(bool value) override { return scalar(numberScalar(value ? 1 : 0, value ? 1 : 0)); }
+    bool number_integer(number_integer_t value) override {
+        return scalar(numberScalar(static_cast<double>(value), value));
+    }
+    bool number_unsigned(number_unsigned_t value) override {
+        auto count = value > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
+                         ? std::numeric_limits<int64_t>::max()
+                         : static_cast<int64_t>(value);
+        return scalar(numberScalar(static_cast<double>(value), count));
+    }
+    bool number_float(number_float_t value, const string_t&) override {
+        return scalar(numberScalar(value, saturatedCount(value)));
+    }
+    bool string(string_t& value) override { return scalar(textScalar(std::move(value))); }
+    bool binary(binary_t&) override { return scalar(unreadScalar()); }
+
+    bool start_object(std::size_t) override { return enter(Container::object); }
+    bool start_array(std::size_t) override { return enter(Container::array); }
+    bool end_object() override {
+        if (depth_ == 3 && inList()) finishEntry();
+        --depth_;
+        return true;
+    }
+    bool end_array() override {
+        --depth_;
+        return true;
+    }
+    bool key(string_t& value) override {
+        if (depth_ == 1) {
+            topKey_ = value == "type" ? TopKey::type
+                      : value == "count" ? TopKey::count
+                      : value == "list"  ? TopKey::list
+                                         : TopKey::other;
+        } else if (depth_ == 3 && inList()) {
+            entryKey_ = value == "id"       ? EntryKey::id
+                        : value == "itemId" ? EntryKey::itemId
+                        : value == "title"  ? EntryKey::title
+                        : value == "atMs"   ? EntryKey::atMs
+                                            : EntryKey::other;
+        }
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+        isObject_ = false;
+        return false;
+    }
+
+private:
+    enum class List { absent, valid, invalid };
+    enum class TopKey { other, type, count, list };
+    enum class EntryKey { other, id, itemId, title, atMs };
+
+    struct Entry {
+        Scalar id, itemId, title, atMs;
+    };
+
+    enum class Container { object, array };
+
+    // Notes what a container stands in for where it opens, then counts one level
+    // of nesting; parsing stops past the deepest level allowed.
+    bool enter(Container container) {
+        switch (depth_) {
+        case 0:
+            if (container != Container::object) return false;
+            isObject_ = true;
+            break;
+        case 1:
+            if (topKey_ == TopKey::type) {
+                type_ = unreadScalar();
+            } else if (topKey_ == TopKey::count) {
+                count_ = unreadScalar();
+            } else if (topKey_ == TopKey::list) {
+                list_ = container == Container::array ? List::valid : List::invalid;
+                reminders_.clear();
+            }
+            break;
+        case 2:
+            if (!inList()) break;
+            if (container == Container::object) entry_ = Entry{};
+            else list_ = List::invalid;
+            break;
+        case 3:
+            if (inList()) entryField(unreadScalar());
+            break;
+        }
+        return ++depth_ <= BridgeMessage::maximumDepth;
+    }
+
+    bool scalar(Scalar value) {
+        if (depth_ == 0) return false;  // the body itself is no object
+        if (depth_ == 1) {
+            if (topKey_ == TopKey::type) type_ = std::move(value);
+            else if (topKey_ == TopKey::count) count_ = std::move(value);
+            else if (topKey_ == TopKey::list) list_ = List::invalid;
+        } else if (depth_ == 2 && inList()) {
+            list_ = List::invalid;
+        } else if (depth_ == 3 && inList()) {
+            entryField(std::move(value));
+        }
+        return true;
+    }
+
+    // Inside the array of the top-level "list", which has been valid so far.
+    bool inList() const { return topKey_ == TopKey::list && list_ == List::valid; }
+
+    void entryField(Scalar value) {
+        if (entryKey_ == EntryKey::id) entry_.id = std::move(value);
+        else if (entryKey_ == EntryKey::itemId) entry_.itemId = std::move(value);
+        else if (entryKey_ == EntryKey::title) entry_.title = std::move(value);
+        else if (entryKey_ == EntryKey::atMs) entry_.atMs = std::move(value);
+    }
+
+    void finishEntry() {
+        Entry& e = entry_;
+        if (e.id.kind != Scalar::text || e.itemId.kind != Scalar::text || e.atMs.kind != Scalar::number) return;
+        std::string title = e.title.kind == Scalar::text ? std::move(e.title.string) : std::string();
+        reminders_.push_back({std::move(e.id.string), std::move(e.itemId.string), std::move(title), e.atMs.real});
+    }
+
+    int depth_ = 0;
+    bool isObject_ = false;
+    TopKey topKey_ = TopKey::other;
+    EntryKey entryKey_ = EntryKey::other;
+    Scalar type_;
+    Scalar count_;
+    List list_ = List::absent;
+    Entry entry_;
+    std::vector<NativeReminder> reminders_;
+};
 
 }  // namespace
 
-std::optional<BridgeMessage> BridgeMessage::decode(const json& body) {
-    if (!body.is_object()) return std::nullopt;
-    auto type = body.find("type");
-    if (type == body.end() || !type->is_string()) return std::nullopt;
-    const auto& kind = type->get_ref<const std::string&>();
-    if (kind == "ready") return BridgeMessage{Ready{}};
-    if (kind == "inbox") {
-        auto count = body.find("count");
-        if (count == body.end() || !numberOf(*count)) return std::nullopt;
-        return BridgeMessage{Inbox{countOf(*count)}};
-    }
-    if (kind == "reminders") {
-        auto list = body.find("list");
-        if (list == body.end() || !list->is_array()) return std::nullopt;
-        Reminders reminders;
-        reminders.list.reserve(list->size());
-        for (const auto& entry : *list) {
-            if (!entry.is_object()) return std::nullopt;
-            if (auto reminder = reminderOf(entry)) reminders.list.push_back(std::move(*reminder));
-        }
-        return BridgeMessage{std::move(reminders)};
-    }
-    return std::nullopt;
-}
-
 std::optional<BridgeMessage> BridgeMessage::decodeText(std::string_view bodyText) {
     if (bodyText.size() > maximumBodyBytes) return std::nullopt;
-    if (nestingDepth(bodyText) > maximumDepth) return std::nullopt;
-    json body = json::parse(bodyText, nullptr, false);
-    if (body.is_discarded()) return std::nullopt;
-    return decode(body);
+    Decoder decoder;
+    if (!json::sax_parse(bodyText.begin(), bodyText.end(), &decoder)) return std::nullopt;
+    return decoder.result();
 }
 
 namespace PageScripts {

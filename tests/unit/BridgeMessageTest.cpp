@@ -51,6 +51,21 @@ TEST(BridgeMessage, AListThatIsNotAllObjectsDropsTheMessage) {
     EXPECT_EQ(decode(R"({"type":"reminders","list":["a"]})"), std::nullopt);
     EXPECT_EQ(decode(R"({"type":"reminders","list":{}})"), std::nullopt);
     EXPECT_EQ(decode(R"({"type":"reminders"})"), std::nullopt);
+    EXPECT_EQ(decode(R"({"type":"reminders","list":[[]]})"), std::nullopt);
+    EXPECT_EQ(decode(R"({"type":"reminders","list":[{"id":"1","itemId":"2","atMs":3}],"list":"x"})"), std::nullopt);
+}
+
+TEST(BridgeMessage, FieldsAreReadWhereverTheyStandAndLaterDuplicatesWin) {
+    EXPECT_EQ(decode(R"({"list":[{"atMs":3,"nested":{"id":"no"},"itemId":"2","id":"1"}],"type":"reminders"})"),
+              reminders({{"1", "2", "", 3}}));
+    EXPECT_EQ(decode(R"({"count":2,"type":"inbox","count":5})"), inbox(5));
+    EXPECT_EQ(decode(R"({"type":"inbox","count":5,"count":"5"})"), std::nullopt);
+    EXPECT_EQ(decode(R"({"type":"inbox","count":{"n":5}})"), std::nullopt);
+    EXPECT_EQ(decode(R"({"type":{"x":"ready"}})"), std::nullopt);
+    EXPECT_EQ(decode(R"({"type":"reminders","list":[{"id":"1","itemId":"2","atMs":[3]}]})"), reminders({}));
+    EXPECT_EQ(decode(R"({"type":"reminders","list":[{"id":"1","itemId":"2","atMs":3,"title":{"t":"x"}}]})"),
+              reminders({{"1", "2", "", 3}}));
+    EXPECT_EQ(decode(R"({"type":"ready"} trailing)"), std::nullopt);
 }
 
 TEST(BridgeMessage, HostileBodiesAreRefusedBeforeParsing) {

@@ -1,0 +1,65 @@
+# The two commands a newcomer needs are `make run` and `make test`; both install
+# the Debian packages the build needs when they are missing, then build.
+
+BUILD      ?= build
+BENCH_BUILD = build-bench
+FUZZ_BUILD  = build-fuzz
+FUZZ_SECONDS ?= 60
+
+# Debian 12 packages: toolchain, libraries, and what the headless tests run on.
+PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+           libglib2.0-dev nlohmann-json3-dev libabsl-dev libgtk-3-dev libwebkit2gtk-4.1-dev \
+           libsoup-3.0-dev libxml2-dev libayatana-appindicator3-dev libx11-dev libnotify-dev \
+           xvfb xauth openbox dbus dbus-x11 xdotool tzdata
+FUZZ_PACKAGES = clang libclang-rt-14-dev
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps build test run bench fuzz clean
+
+all: build
+
+# Installs only what dpkg does not list as installed.
+define install_missing
+	@missing=$$(for p in $(1); do \
+	    dpkg-query -W -f='$${Status}\n' "$$p" 2>/dev/null | grep -q 'install ok installed' || echo "$$p"; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  $(SUDO) apt-get update -q && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+endef
+
+deps:
+	$(call install_missing,$(PACKAGES))
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure --timeout 300
+
+run: build
+	@echo "The window comes with the web host; for now this build has the portable core only."
+	@echo "Settings: $${XDG_CONFIG_HOME:-$$HOME/.config}/orvela/defaults.json"
+
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVELA_TESTS=OFF -DORVELA_BENCH=ON
+	cmake --build $(BENCH_BUILD)
+	$(BENCH_BUILD)/bench/orvela-core-bench
+
+fuzz: deps
+	$(call install_missing,$(FUZZ_PACKAGES))
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DORVELA_TESTS=OFF -DORVELA_FUZZ=ON
+	cmake --build $(FUZZ_BUILD)
+	mkdir -p $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/fuzz/bridge-message-fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  $(FUZZ_BUILD)/corpus fuzz/seeds
+
+clean:
+	rm -rf $(BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

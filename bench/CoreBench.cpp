@@ -1,0 +1,76 @@
+// The portable core on the sizes a heavy user could reach.
+#include "capture/PendingCaptures.h"
+#include "reminders/ReminderPlan.h"
+#include "web/BridgeMessage.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <filesystem>
+
+namespace orvela {
+namespace {
+
+constexpr double now = 1'700'000'000;
+
+// Half of the wanted reminders are pending already, half of the pending ones are
+// no longer wanted, and a tenth of the wanted ones are past.
+void reminderPlanMake(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    std::vector<NativeReminder> wanted;
+    std::vector<std::string> pending;
+    for (int i = 0; i < count; ++i) {
+        double offset = (i % 10 == 0) ? -60 : 60 + i;
+        wanted.push_back({"r" + std::to_string(i), "item" + std::to_string(i), "Напоминание", (now + offset) * 1000});
+        pending.push_back("reminder:r" + std::to_string(i + count / 2));
+    }
+    for (auto _ : state) benchmark::DoNotOptimize(ReminderPlan::make(wanted, pending, now));
+}
+BENCHMARK(reminderPlanMake)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+void decodeRemindersMessage(benchmark::State& state) {
+    nlohmann::json list = nlohmann::json::array();
+    for (int i = 0; i < state.range(0); ++i) {
+        list.push_back({{"id", "r" + std::to_string(i)}, {"itemId", "item" + std::to_string(i)},
+                        {"title", "Позвонить в банк"}, {"atMs", 1.7e12 + i * 1000.0}});
+    }
+    std::string body = nlohmann::json{{"type", "reminders"}, {"list", list}}.dump();
+    for (auto _ : state) benchmark::DoNotOptimize(BridgeMessage::decodeText(body));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
+}
+BENCHMARK(decodeRemindersMessage)->Arg(10'000)->Unit(benchmark::kMillisecond);
+
+std::vector<std::string> texts(int count) {
+    std::vector<std::string> list;
+    for (int i = 0; i < count; ++i) list.push_back("Купить молоко и позвонить маме, запись " + std::to_string(i));
+    return list;
+}
+
+void pendingCapturesAddInMemory(benchmark::State& state) {
+    DefaultsStore store(std::nullopt);
+    store.setObject(texts(static_cast<int>(state.range(0))), "pendingCaptures");
+    PendingCaptures queue(store, "pendingCaptures");
+    for (auto _ : state) {
+        queue.add("ещё одна мысль");
+        state.PauseTiming();
+        queue.removeFirst(queue.items().front());
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(pendingCapturesAddInMemory)->Arg(10'000)->Unit(benchmark::kMillisecond);
+
+// With the file replaced and flushed to disk on every add, as the application does.
+void pendingCapturesAddOnDisk(benchmark::State& state) {
+    std::string folder = (std::filesystem::temp_directory_path() / "orvela-bench-XXXXXX").string();
+    ::mkdtemp(folder.data());
+    {
+        DefaultsStore store(std::filesystem::path(folder) / "defaults.json");
+        store.setObject(texts(static_cast<int>(state.range(0))), "pendingCaptures");
+        PendingCaptures queue(store, "pendingCaptures");
+        for (auto _ : state) queue.add("ещё одна мысль");
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(pendingCapturesAddOnDisk)->Arg(10'000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace orvela
