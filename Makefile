@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 60
 PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
            libglib2.0-dev nlohmann-json3-dev libabsl-dev libgtk-3-dev libwebkit2gtk-4.1-dev \
            libsoup-3.0-dev libxml2-dev libayatana-appindicator3-dev libx11-dev libnotify-dev \
-           xvfb xauth openbox dbus dbus-x11 xdotool tzdata
+           xvfb xauth x11-utils openbox dbus dbus-x11 xdotool imagemagick tzdata
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -48,17 +48,17 @@ run: build
 	@echo "Settings: $${XDG_CONFIG_HOME:-$$HOME/.config}/orvela/defaults.json"
 
 bench: deps
-	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVELA_TESTS=OFF -DORVELA_BENCH=ON
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVELA_TESTS=OFF -DORVELA_DESKTOP=OFF -DORVELA_BENCH=ON
 	cmake --build $(BENCH_BUILD)
-	$(BENCH_BUILD)/bench/orvela-core-bench
+	$(BENCH_BUILD)/bin/orvela-core-bench
 
 fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DORVELA_TESTS=OFF -DORVELA_FUZZ=ON
+	  -DORVELA_TESTS=OFF -DORVELA_DESKTOP=OFF -DORVELA_FUZZ=ON
 	cmake --build $(FUZZ_BUILD)
 	mkdir -p $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/fuzz/bridge-message-fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	$(FUZZ_BUILD)/bin/bridge-message-fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	  $(FUZZ_BUILD)/corpus fuzz/seeds
 
 clean:

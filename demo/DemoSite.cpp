@@ -1,0 +1,230 @@
+// orvela-demo-site: a stand-in for the hosted Orvela web application, served on
+// 127.0.0.1. It keeps the Inbox in a JSON file, so a capture filed through the page
+// is really stored, and takes test controls that the page itself never sees:
+//
+//   POST /__control?captures=fail|ok   make filing captures fail, or work again
+//   POST /__control?delay=MS           answer every page request MS milliseconds late
+//   POST /__control?hang=1|0           stop answering page requests, or answer again
+//   POST /__control?reminders          the request body (a JSON list) becomes the reminders
+//   GET  /__state                      the Inbox and the reminders, as stored
+//
+// Usage: orvela-demo-site [--port N] [--data FILE] [--site FOLDER]
+// It prints "listening on http://127.0.0.1:PORT/" once it accepts connections.
+#include "platform/AtomicFile.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <libsoup/soup.h>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace {
+
+using nlohmann::json;
+
+constexpr const char* sections[] = {"/",         "/now",     "/inbox",    "/next",   "/projects",
+                                    "/waiting",  "/someday", "/calendar", "/review", "/settings"};
+
+class DemoSite {
+public:
+    DemoSite(std::filesystem::path data, std::filesystem::path site) : data_(std::move(data)), site_(std::move(site)) {
+        auto contents = orvela::readWholeFile(data_);
+        if (contents.text) {
+            auto stored = json::parse(*contents.text, nullptr, false);
+            if (stored.is_object()) state_ = stored;
+        }
+        if (!state_["inbox"].is_array()) state_["inbox"] = json::array();
+        if (!state_["reminders"].is_array()) state_["reminders"] = json::array();
+    }
+
+    void handle(SoupServerMessage* message, const char* path, GHashTable* query) {
+        std::string route = path;
+        if (route == "/__control") return control(message, query);
+        if (route == "/__state") return reply(message, 200, "application/json", state_.dump());
+        if (hanging_) {
+            // Never answered until hanging stops.
+            soup_server_message_pause(message);
+            held_.push_back(GObjectRef(message));
+            return;
+        }
+        if (delayMilliseconds_ > 0) {
+            soup_server_message_pause(message);
+            auto* pending = new Pending{this, GObjectRef(message), route};
+            g_timeout_add(static_cast<guint>(delayMilliseconds_), [](gpointer data) -> gboolean {
+                std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
+                pending->site->serve(pending->message.get(), pending->route);
+                soup_server_message_unpause(pending->message.get());
+                return G_SOURCE_REMOVE;
+            }, pending);
+            return;
+        }
+        serve(message, route);
+    }
+
+private:
+    // Keeps a message alive while it waits.
+    struct GObjectRef {
+        explicit GObjectRef(SoupServerMessage* message) : message_(SOUP_SERVER_MESSAGE(g_object_ref(message))) {}
+        GObjectRef(GObjectRef&& other) noexcept : message_(std::exchange(other.message_, nullptr)) {}
+        GObjectRef(const GObjectRef&) = delete;
+        ~GObjectRef() {
+            if (message_) g_object_unref(message_);
+        }
+        SoupServerMessage* get() const { return message_; }
+
+    private:
+        SoupServerMessage* message_;
+    };
+
+    struct Pending {
+        DemoSite* site;
+        GObjectRef message;
+        std::string route;
+    };
+
+    void serve(SoupServerMessage* message, const std::string& route) {
+        const char* method = soup_server_message_get_method(message);
+        if (route == "/api/state") return reply(message, 200, "application/json", state_.dump());
+        if (route == "/api/inbox" && g_strcmp0(method, "POST") == 0) return file(message);
+        if (route == "/download/report.pdf") return download(message);
+        if (route == "/frames") return frames(message);
+        for (const char* section : sections) {
+            if (route == section || route.starts_with("/item/")) return staticFile(message, "index.html", "text/html; charset=utf-8");
+        }
+        if (route == "/app.js") return staticFile(message, "app.js", "text/javascript; charset=utf-8");
+        if (route == "/style.css") return staticFile(message, "style.css", "text/css; charset=utf-8");
+        if (route == "/foreign") return staticFile(message, "foreign.html", "text/html; charset=utf-8");
+        reply(message, 404, "text/plain; charset=utf-8", "Не найдено");
+    }
+
+    void file(SoupServerMessage* message) {
+        if (capturesFail_) return reply(message, 503, "application/json", R"({"error":"unavailable"})");
+        SoupMessageBody* body = soup_server_message_get_request_body(message);
+        GBytes* bytes = soup_message_body_flatten(body);
+        gsize size = 0;
+        const char* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+        auto request = json::parse(std::string(data ? data : "", size), nullptr, false);
+        g_bytes_unref(bytes);
+        if (!request.is_object() || !request["text"].is_string())
+            return reply(message, 400, "application/json", R"({"error":"text required"})");
+        json item = {{"id", "i" + std::to_string(state_["inbox"].size() + 1)}, {"text", request["text"]}};
+        state_["inbox"].push_back(item);
+        save();
+        reply(message, 201, "application/json", item.dump());
+    }
+
+    void download(SoupServerMessage* message) {
+        SoupMessageHeaders* headers = soup_server_message_get_response_headers(message);
+        soup_message_headers_append(headers, "Content-Disposition", "attachment; filename=\"report.pdf\"");
+        reply(message, 200, "application/pdf", "%PDF-1.4\n% Orvela weekly report\n%%EOF\n");
+    }
+
+    // A page of the application with a frame from the other loopback name inside.
+    void frames(SoupServerMessage* message) {
+        GUri* uri = soup_server_message_get_uri(message);
+        std::string other = g_strcmp0(g_uri_get_host(uri), "localhost") == 0 ? "127.0.0.1" : "localhost";
+        std::string page = "<!doctype html><meta charset=utf-8><title>Рамки</title><script src=/app.js></script>"
+                           "<iframe src=\"http://" + other + ":" + std::to_string(g_uri_get_port(uri)) +
+                           "/foreign\"></iframe>";
+        reply(message, 200, "text/html; charset=utf-8", page);
+    }
+
+    void control(SoupServerMessage* message, GHashTable* query) {
+        auto value = [query](const char* key) -> const char* {
+            return query ? static_cast<const char*>(g_hash_table_lookup(query, key)) : nullptr;
+        };
+        if (const char* captures = value("captures")) capturesFail_ = g_str_equal(captures, "fail");
+        if (const char* delay = value("delay")) delayMilliseconds_ = std::atoi(delay);
+        if (const char* hang = value("hang")) setHanging(g_str_equal(hang, "1"));
+        if (query && g_hash_table_contains(query, "reminders")) {
+            GBytes* bytes = soup_message_body_flatten(soup_server_message_get_request_body(message));
+            gsize size = 0;
+            const char* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+            auto list = json::parse(std::string(data ? data : "", size), nullptr, false);
+            g_bytes_unref(bytes);
+            if (!list.is_array()) return reply(message, 400, "text/plain", "a JSON list is required");
+            state_["reminders"] = list;
+            save();
+        }
+        reply(message, 200, "application/json", state_.dump());
+    }
+
+    void setHanging(bool hanging) {
+        hanging_ = hanging;
+        if (hanging) return;
+        for (auto& held : held_) {
+            const char* path = g_uri_get_path(soup_server_message_get_uri(held.get()));
+            serve(held.get(), path ? path : "/");
+            soup_server_message_unpause(held.get());
+        }
+        held_.clear();
+    }
+
+    void staticFile(SoupServerMessage* message, const char* name, const char* type) {
+        auto contents = orvela::readWholeFile(site_ / name);
+        if (!contents.text) return reply(message, 404, "text/plain; charset=utf-8", "Не найдено");
+        reply(message, 200, type, *contents.text);
+    }
+
+    static void reply(SoupServerMessage* message, int status, const char* type, const std::string& body) {
+        soup_server_message_set_status(message, status, nullptr);
+        soup_message_headers_replace(soup_server_message_get_response_headers(message), "Cache-Control", "no-store");
+        soup_server_message_set_response(message, type, SOUP_MEMORY_COPY, body.data(), body.size());
+    }
+
+    void save() {
+        if (data_.empty()) return;
+        if (auto error = orvela::writeFileAtomically(data_, state_.dump(2) + "\n"))
+            std::fprintf(stderr, "orvela-demo-site: %s\n", error->c_str());
+    }
+
+    std::filesystem::path data_;
+    std::filesystem::path site_;
+    json state_ = json::object();
+    bool capturesFail_ = false;
+    int delayMilliseconds_ = 0;
+    bool hanging_ = false;
+    std::vector<GObjectRef> held_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int port = 0;
+    std::filesystem::path data;
+    std::filesystem::path site = ORVELA_DEMO_SITE_FILES;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--port") == 0) port = std::atoi(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--data") == 0) data = argv[i + 1];
+        else if (std::strcmp(argv[i], "--site") == 0) site = argv[i + 1];
+        else {
+            std::fprintf(stderr, "usage: %s [--port N] [--data FILE] [--site FOLDER]\n", argv[0]);
+            return 2;
+        }
+    }
+    DemoSite demo(data, site);
+    SoupServer* server = soup_server_new("server-header", "orvela-demo-site", nullptr);
+    soup_server_add_handler(server, nullptr,
+        [](SoupServer*, SoupServerMessage* message, const char* path, GHashTable* query, gpointer site) {
+            static_cast<DemoSite*>(site)->handle(message, path, query);
+        },
+        &demo, nullptr);
+    GError* error = nullptr;
+    if (!soup_server_listen_local(server, static_cast<guint>(port), SOUP_SERVER_LISTEN_IPV4_ONLY, &error)) {
+        std::fprintf(stderr, "orvela-demo-site: cannot listen on port %d: %s\n", port, error->message);
+        return 1;
+    }
+    GSList* uris = soup_server_get_uris(server);
+    if (uris) {
+        char* text = g_uri_to_string(static_cast<GUri*>(uris->data));
+        std::printf("listening on %s\n", text);
+        std::fflush(stdout);
+        g_free(text);
+    }
+    g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
+    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+    g_main_loop_run(loop);
+    return 0;
+}

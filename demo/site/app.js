@@ -1,0 +1,107 @@
+// The stand-in web application: sections, the Inbox, and the page's side of the
+// bridge to the desktop application.
+"use strict";
+
+const titles = {
+  "/": "Входящие", "/now": "Сейчас", "/inbox": "Входящие", "/next": "Действия", "/projects": "Проекты",
+  "/waiting": "Ожидание", "/someday": "Когда-нибудь", "/calendar": "Календарь", "/review": "Обзор недели",
+  "/settings": "Настройки",
+};
+
+let state = { inbox: [], reminders: [] };
+let sentCount = null;
+let sentReminders = null;
+
+function post(message) {
+  const channel = window.webkit?.messageHandlers?.orvela;
+  if (channel) channel.postMessage(message);
+}
+
+function report() {
+  if (state.inbox.length !== sentCount) {
+    sentCount = state.inbox.length;
+    post({ type: "inbox", count: sentCount });
+  }
+  const reminders = JSON.stringify(state.reminders);
+  if (reminders !== sentReminders) {
+    sentReminders = reminders;
+    post({ type: "reminders", list: state.reminders });
+  }
+}
+
+async function refresh() {
+  const response = await fetch("/api/state", { cache: "no-store" });
+  state = await response.json();
+  render();
+  report();
+}
+
+function showPanel(text) {
+  const panel = document.getElementById("panel");
+  panel.textContent = text;
+  panel.hidden = false;
+}
+
+function render() {
+  const path = location.pathname;
+  const item = path.startsWith("/item/") ? decodeURIComponent(path.slice(6)) : null;
+  document.getElementById("title").textContent = item ? "Запись" : (titles[path] || "Orvela");
+  document.title = "Orvela — " + document.getElementById("title").textContent;
+  for (const link of document.querySelectorAll("nav a")) {
+    link.classList.toggle("current", link.dataset.path === path || (path === "/" && link.dataset.path === "/inbox"));
+  }
+  document.getElementById("inbox-count").textContent = state.inbox.length || "";
+  const list = document.getElementById("items");
+  list.replaceChildren();
+  const showInbox = item !== null || path === "/" || path === "/inbox";
+  for (const entry of showInbox ? state.inbox : []) {
+    const row = document.createElement("li");
+    row.textContent = entry.text;
+    row.dataset.id = entry.id;
+    if (entry.id === item) row.classList.add("current");
+    list.appendChild(row);
+  }
+}
+
+async function capture(text) {
+  try {
+    const response = await fetch("/api/inbox", {
+      method: "POST", headers: { "Content-Type": "application/json" }, body: JSON.stringify({ text }),
+    });
+    if (!response.ok) return false;
+    await refresh();
+    return true;
+  } catch (error) {
+    return false;
+  }
+}
+
+function go(path) {
+  history.pushState({}, "", path);
+  render();
+}
+
+window.orvelaNative = {
+  navigate: go,
+  openItem(id) { go("/item/" + encodeURIComponent(id)); },
+  capture,
+  openQuickAdd() { document.getElementById("quick-add-text").focus(); showPanel("Новая запись"); },
+  openDiktor() { showPanel("Диктор слушает…"); },
+  openSearch() { showPanel("Поиск"); },
+};
+
+document.addEventListener("click", (event) => {
+  const link = event.target.closest("nav a");
+  if (!link) return;
+  event.preventDefault();
+  go(link.dataset.path);
+});
+document.getElementById("quick-add").addEventListener("submit", async (event) => {
+  event.preventDefault();
+  const field = document.getElementById("quick-add-text");
+  if (field.value.trim() && (await capture(field.value))) field.value = "";
+});
+window.addEventListener("popstate", render);
+
+refresh().then(() => post({ type: "ready" }), () => {});
+setInterval(() => refresh().catch(() => {}), 2000);

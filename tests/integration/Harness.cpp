@@ -1,0 +1,148 @@
+#include "tests/integration/Harness.h"
+
+#include "platform/AtomicFile.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <glib.h>
+#include <libsoup/soup.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace orvela::testing {
+namespace {
+
+std::filesystem::path executableFolder() { return std::filesystem::read_symlink("/proc/self/exe").parent_path(); }
+
+void writeFile(const std::filesystem::path& path, const std::string& text) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path) << text;
+}
+
+std::filesystem::path& homeFolder() {
+    static std::filesystem::path home;
+    return home;
+}
+
+}  // namespace
+
+void Harness::prepareEnvironment() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvela-home-XXXXXX").string();
+    std::filesystem::path home = ::mkdtemp(pattern.data());
+    homeFolder() = home;
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (home / ".local/state").c_str(), 1);
+    ::setenv("XDG_DATA_DIRS", "/usr/share", 1);
+    ::setenv("GIO_USE_VFS", "local", 1);
+    ::unsetenv("XCTestConfigurationFilePath");
+    writeFile(home / ".config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n");
+
+    // A browser and a file manager that only write down what they were asked to open.
+    auto log = home / "opened.log";
+    auto handler = [&](const char* name, const char* types) {
+        writeFile(home / ".local/share/applications" / name,
+                  std::string("[Desktop Entry]\nType=Application\nName=") + name + "\nExec=sh -c 'echo \"$1\" >> " +
+                      log.string() + "' sh %u\nMimeType=" + types + "\n");
+    };
+    handler("test-browser.desktop", "x-scheme-handler/http;x-scheme-handler/https;x-scheme-handler/mailto;");
+    handler("test-files.desktop", "inode/directory;");
+    writeFile(home / ".config/mimeapps.list",
+              "[Default Applications]\nx-scheme-handler/http=test-browser.desktop\n"
+              "x-scheme-handler/https=test-browser.desktop\nx-scheme-handler/mailto=test-browser.desktop\n"
+              "inode/directory=test-files.desktop\n");
+}
+
+Harness& Harness::shared() {
+    static Harness harness;
+    return harness;
+}
+
+Harness::Harness() : home_(homeFolder()) {}
+
+Harness::~Harness() {
+    stopSite();
+    std::error_code ignored;
+    std::filesystem::remove_all(home_, ignored);
+}
+
+std::vector<std::string> Harness::openedInBrowser() const {
+    std::vector<std::string> lines;
+    std::ifstream log(home_ / "opened.log");
+    for (std::string line; std::getline(log, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string Harness::origin() {
+    if (!site_) startSite();
+    return "http://localhost:" + std::to_string(port_);
+}
+
+void Harness::startSite() {
+    if (site_) return;
+    auto program = executableFolder() / "orvela-demo-site";
+    std::string port = std::to_string(port_);
+    std::string data = (home_ / "site.json").string();
+    const char* argv[] = {program.c_str(), "--port", port.c_str(), "--data", data.c_str(), nullptr};
+    int output = -1;
+    GError* error = nullptr;
+    GPid pid = 0;
+    if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr,
+                                  &pid, nullptr, &output, nullptr, &error))
+        throw std::runtime_error(std::string("cannot start the demo site: ") + error->message);
+    site_ = pid;
+    // "listening on http://127.0.0.1:PORT/"
+    std::string line;
+    char c;
+    while (::read(output, &c, 1) == 1 && c != '\n') line.push_back(c);
+    ::close(output);
+    auto colon = line.rfind(':');
+    if (colon == std::string::npos) throw std::runtime_error("the demo site did not start: " + line);
+    port_ = std::atoi(line.c_str() + colon + 1);
+}
+
+void Harness::stopSite() {
+    if (!site_) return;
+    ::kill(site_, SIGTERM);
+    ::waitpid(site_, nullptr, 0);
+    site_ = 0;
+}
+
+nlohmann::json Harness::control(const std::string& query, const std::string& body) {
+    origin();
+    SoupSession* session = soup_session_new();
+    std::string uri = "http://127.0.0.1:" + std::to_string(port_) + "/__control?" + query;
+    SoupMessage* message = soup_message_new("POST", uri.c_str());
+    GBytes* requestBody = g_bytes_new(body.data(), body.size());
+    soup_message_set_request_body_from_bytes(message, "application/json", requestBody);
+    g_bytes_unref(requestBody);
+    GBytes* reply = soup_session_send_and_read(session, message, nullptr, nullptr);
+    nlohmann::json state;
+    if (reply) {
+        gsize size = 0;
+        auto* data = static_cast<const char*>(g_bytes_get_data(reply, &size));
+        state = nlohmann::json::parse(std::string(data ? data : "", size), nullptr, false);
+        g_bytes_unref(reply);
+    }
+    g_object_unref(message);
+    g_object_unref(session);
+    return state;
+}
+
+nlohmann::json Harness::siteState() { return control(""); }
+
+bool runUntil(const std::function<bool()>& condition, double seconds) {
+    gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(seconds * G_USEC_PER_SEC);
+    while (!condition() && g_get_monotonic_time() < deadline) {
+        if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(2000);
+    }
+    return condition();
+}
+
+void runFor(double seconds) { runUntil([] { return false; }, seconds); }
+
+}  // namespace orvela::testing

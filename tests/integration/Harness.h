@@ -1,0 +1,47 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <sys/types.h>
+
+namespace orvela::testing {
+
+// Everything the integration tests run against: a private home with its own XDG
+// folders (set up before GTK starts), a browser and a file manager of the test's
+// own registered as default handlers, and the stand-in site on a free port.
+class Harness {
+public:
+    // Called once from main, before anything reads the environment.
+    static void prepareEnvironment();
+    static Harness& shared();
+
+    std::filesystem::path home() const { return home_; }
+    std::filesystem::path downloads() const { return home_ / "Downloads"; }
+    // The addresses the test browser was asked to open, in order.
+    std::vector<std::string> openedInBrowser() const;
+
+    // The stand-in site: started on first use, and again after stopSite().
+    std::string origin();
+    void stopSite();
+    void startSite();
+    // POSTs to the site's control endpoint, e.g. control("captures=fail").
+    nlohmann::json control(const std::string& query, const std::string& body = "");
+    nlohmann::json siteState();
+
+    ~Harness();
+
+private:
+    Harness();
+    std::filesystem::path home_;
+    int port_ = 0;
+    pid_t site_ = 0;
+};
+
+// Runs the main loop until the condition holds or the time is up.
+bool runUntil(const std::function<bool()>& condition, double seconds = 10);
+// Runs the main loop for the given time.
+void runFor(double seconds);
+
+}  // namespace orvela::testing

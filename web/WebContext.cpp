@@ -1,0 +1,46 @@
+#include "web/WebContext.h"
+
+#include "platform/Log.h"
+
+#include <filesystem>
+#include <webkit2/webkit2.h>
+
+namespace orvela::WebContext {
+namespace {
+
+// Beside the executable in the build tree, else where the package installs it.
+std::filesystem::path extensionsFolder() {
+    std::error_code code;
+    auto executable = std::filesystem::read_symlink("/proc/self/exe", code);
+    if (!code) {
+        auto beside = executable.parent_path() / "web-extensions";
+        if (std::filesystem::exists(beside / "liborvela-web-extension.so")) return beside;
+    }
+    return ORVELA_INSTALLED_WEB_EXTENSIONS;
+}
+
+}  // namespace
+
+WebKitWebContext* shared() {
+    static WebKitWebContext* context = [] {
+        auto data = std::filesystem::path(g_get_user_data_dir()) / "orvela";
+        auto cache = std::filesystem::path(g_get_user_cache_dir()) / "orvela";
+        WebKitWebsiteDataManager* manager = webkit_website_data_manager_new(
+            "base-data-directory", data.c_str(), "base-cache-directory", cache.c_str(), nullptr);
+        WebKitWebContext* created = webkit_web_context_new_with_website_data_manager(manager);
+        auto cookies = data / "cookies.sqlite";
+        std::error_code ignored;
+        std::filesystem::create_directories(data, ignored);
+        webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager),
+                                                     cookies.c_str(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+        g_object_unref(manager);
+        auto extensions = extensionsFolder();
+        if (!std::filesystem::exists(extensions / "liborvela-web-extension.so"))
+            log("web extension not found in " + extensions.string() + "; the page cannot talk to the application");
+        webkit_web_context_set_web_extensions_directory(created, extensions.c_str());
+        return created;
+    }();
+    return context;
+}
+
+}  // namespace orvela::WebContext

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "platform/DefaultsStore.h"
+#include "platform/GObjectPtr.h"
+#include "platform/OneShotTimer.h"
+#include "platform/SignalConnection.h"
+#include "web/BridgeMessage.h"
+#include "web/NavigationPolicy.h"
+#include "web/OfflineModel.h"
+#include "web/OfflineView.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+#include <webkit2/webkit2.h>
+
+namespace orvela {
+
+// The main window and the web view that shows the web application in it: the
+// page bridge both ways, the navigation rules, the offline screen, downloads and
+// the page's dialogs. Closing the window hides it.
+class WebController : public std::enable_shared_from_this<WebController> {
+public:
+    // Set before the controller is made: the window then never takes the focus.
+    static inline bool quiet = false;
+
+    static constexpr const char* channelName = "orvela";
+    static constexpr int defaultWidth = 1200;
+    static constexpr int defaultHeight = 800;
+    static constexpr int minimumWidth = 420;
+    static constexpr int minimumHeight = 480;
+
+    // Builds the window (hidden) and starts loading the start page.
+    static std::shared_ptr<WebController> create(DefaultsStore& defaults = DefaultsStore::standardUserDefaults());
+    ~WebController();
+    WebController(const WebController&) = delete;
+    WebController& operator=(const WebController&) = delete;
+
+    GtkWindow* window() const { return GTK_WINDOW(window_.get()); }
+    WebKitWebView* webView() const { return webView_; }
+    const NavigationPolicy& policy() const { return policy_; }
+    OfflineModel& offline() { return offline_; }
+    bool offlineScreenVisible() const;
+
+    bool bridgeReady() const { return bridgeReady_; }
+    std::function<void(const BridgeMessage&)> onMessage;
+    std::function<void(bool)> onBridgeReadyChange;
+
+    // Reloads the current page when it is one of the application's, else loads the start page.
+    void reload();
+    // While the page is ready it navigates itself; otherwise the page's address is loaded.
+    void navigate(const std::string& path);
+    void openItem(const std::string& id);
+    void command(const std::string& name);
+    // done(true) only when the page answered true; done(false) at once while not ready.
+    void capture(const std::string& text, std::function<void(bool)> done);
+    void showOffline(bool on);
+    // Shows the window in front; in quiet mode without taking the focus.
+    void bringForward();
+
+    // The user agent the web view sends, for diagnostics and tests.
+    std::string userAgent() const;
+
+private:
+    explicit WebController(DefaultsStore& defaults);
+    void start();
+    void connectSignals();
+    void load(const std::string& uri);
+    void clearReadiness();
+
+    using Completion = std::function<void(JSCValue* value, GError* error)>;
+    void callPage(const std::string& script, GVariant* arguments, Completion completion);
+    void call(const std::string& script, GVariant* arguments);
+
+    void receive(WebKitUserMessage* message);
+    bool decidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
+    bool decideAction(WebKitNavigationPolicyDecision* decision);
+    void decideNewWindow(WebKitNavigationPolicyDecision* decision);
+    bool decideResponse(WebKitResponsePolicyDecision* decision);
+    void loadChanged(WebKitLoadEvent event);
+    void loadFailed(WebKitLoadEvent event, const char* failingUri, GError* error);
+    bool permissionRequested(WebKitPermissionRequest* request);
+    void restoreFrame();
+    void saveFrame();
+
+    DefaultsStore& defaults_;
+    NavigationPolicy policy_;
+    OfflineModel offline_;
+    std::unique_ptr<OfflineView> offlineView_;
+    bool bridgeReady_ = false;
+    OneShotTimer retryTimer_;
+    OneShotTimer saveFrameTimer_;
+    bool currentLoadFailed_ = false;
+    bool readyBeforeLoad_ = false;
+
+    GObjectPtr<GtkWidget> window_;
+    GtkWidget* overlay_ = nullptr;
+    WebKitWebView* webView_ = nullptr;
+    std::vector<SignalConnection> connections_;
+};
+
+}  // namespace orvela
