@@ -44,8 +44,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure --timeout 300
 
 run: build
-	@echo "The window comes with the web host; for now this build has the portable core only."
-	@echo "Settings: $${XDG_CONFIG_HOME:-$$HOME/.config}/orvela/defaults.json"
+	demo/run-demo $(BUILD)
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVELA_TESTS=OFF -DORVELA_DESKTOP=OFF -DORVELA_BENCH=ON

@@ -85,6 +85,8 @@ WebController::WebController(DefaultsStore& defaults)
                                                             AppConfig::version().c_str());
     webkit_settings_set_enable_fullscreen(settings, TRUE);
     webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);
+    // The page's dictation needs the microphone; who may use it is decided per request.
+    webkit_settings_set_enable_media_stream(settings, TRUE);
     webView_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", WebContext::shared(), "settings",
                                             settings, nullptr));
     g_object_unref(settings);
@@ -145,6 +147,12 @@ void WebController::connectSignals() {
         webView_, "web-process-terminated", [this](WebKitWebView*, WebKitWebProcessTerminationReason) {
             clearReadiness();
             webkit_web_view_reload(webView_);
+        }));
+    // Scripts opening a window come here without a policy question first.
+    c.push_back(SignalConnection::connect<GtkWidget*(WebKitWebView*, WebKitNavigationAction*)>(
+        webView_, "create", [this](WebKitWebView*, WebKitNavigationAction* action) -> GtkWidget* {
+            openNewWindowRequest(action);
+            return nullptr;
         }));
     c.push_back(SignalConnection::connect<gboolean(WebKitWebView*, WebKitScriptDialog*)>(
         webView_, "script-dialog", [this](WebKitWebView*, WebKitScriptDialog* dialog) {
@@ -309,7 +317,8 @@ bool WebController::decidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDec
     case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION:
         return decideAction(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION:
-        decideNewWindow(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        openNewWindowRequest(
+            webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision)));
         webkit_policy_decision_ignore(decision);
         return true;
     case WEBKIT_POLICY_DECISION_TYPE_RESPONSE:
@@ -338,8 +347,9 @@ bool WebController::decideAction(WebKitNavigationPolicyDecision* decision) {
     return true;
 }
 
-void WebController::decideNewWindow(WebKitNavigationPolicyDecision* decision) {
-    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(decision);
+// No window is ever opened: an application page loads in this one, anything else
+// goes to the browser.
+void WebController::openNewWindowRequest(WebKitNavigationAction* action) {
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
     const char* uri = webkit_uri_request_get_uri(request);
     if (!uri) return;

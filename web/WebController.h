@@ -77,7 +77,7 @@ private:
     void receive(WebKitUserMessage* message);
     bool decidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
     bool decideAction(WebKitNavigationPolicyDecision* decision);
-    void decideNewWindow(WebKitNavigationPolicyDecision* decision);
+    void openNewWindowRequest(WebKitNavigationAction* action);
     bool decideResponse(WebKitResponsePolicyDecision* decision);
     void loadChanged(WebKitLoadEvent event);
     void loadFailed(WebKitLoadEvent event, const char* failingUri, GError* error);

@@ -58,6 +58,38 @@ struct WebHost : ::testing::Test {
         ASSERT_TRUE(runUntil([&] { return done; }));
     }
 
+    // Starts a script whose result is a text (awaited when it is a promise); the
+    // answer lands in the returned slot when the script has finished.
+    std::shared_ptr<std::optional<std::string>> startScript(const std::string& script) {
+        auto answer = std::make_shared<std::optional<std::string>>();
+        auto* slot = new std::shared_ptr<std::optional<std::string>>(answer);
+        webkit_web_view_call_async_javascript_function(web->webView(), ("return String(await (" + script + "))").c_str(), -1,
+            nullptr, nullptr, nullptr, nullptr,
+            [](GObject* view, GAsyncResult* result, gpointer data) {
+                std::unique_ptr<std::shared_ptr<std::optional<std::string>>> slot(
+                    static_cast<std::shared_ptr<std::optional<std::string>>*>(data));
+                GError* error = nullptr;
+                JSCValue* value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(view), result, &error);
+                if (value) {
+                    char* text = jsc_value_to_string(value);
+                    **slot = text;
+                    g_free(text);
+                    g_object_unref(value);
+                } else {
+                    **slot = std::string("error: ") + (error ? error->message : "?");
+                    g_clear_error(&error);
+                }
+            },
+            slot);
+        return answer;
+    }
+
+    std::string evaluate(const std::string& script) {
+        auto answer = startScript(script);
+        EXPECT_TRUE(runUntil([&] { return answer->has_value(); })) << script;
+        return answer->value_or("");
+    }
+
     template <class Case>
     std::vector<Case> received() const {
         std::vector<Case> found;
@@ -214,6 +246,93 @@ TEST_F(WebHost, ForeignLinksGoToTheDefaultBrowser) {
     }));
     EXPECT_EQ(uri(), harness.origin() + "/");
     EXPECT_FALSE(web->offlineScreenVisible());
+    EXPECT_TRUE(web->bridgeReady());
+}
+
+// The page's dialog that is open now, once it has appeared.
+GtkDialog* openDialog() {
+    GtkDialog* found = nullptr;
+    runUntil([&] {
+        GList* windows = gtk_window_list_toplevels();
+        for (GList* item = windows; item; item = item->next) {
+            if (GTK_IS_MESSAGE_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) found = GTK_DIALOG(item->data);
+        }
+        g_list_free(windows);
+        return found != nullptr;
+    });
+    return found;
+}
+
+GtkEntry* entryOf(GtkDialog* dialog) {
+    GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
+    GList* children = gtk_container_get_children(GTK_CONTAINER(area));
+    GtkEntry* entry = nullptr;
+    for (GList* item = children; item; item = item->next) {
+        if (GTK_IS_ENTRY(item->data)) entry = GTK_ENTRY(item->data);
+    }
+    g_list_free(children);
+    return entry;
+}
+
+TEST_F(WebHost, PageDialogsAreModalOnTheMainWindow) {
+    ASSERT_TRUE(waitReady());
+    auto confirmed = startScript("confirm('Удалить запись?')");
+    GtkDialog* dialog = openDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)), web->window());
+    EXPECT_TRUE(gtk_window_get_modal(GTK_WINDOW(dialog)));
+    gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+    ASSERT_TRUE(runUntil([&] { return confirmed->has_value(); }));
+    EXPECT_EQ(*confirmed, "false");
+
+    auto prompted = startScript("prompt('Название проекта')");
+    dialog = openDialog();
+    ASSERT_TRUE(dialog);
+    GtkEntry* entry = entryOf(dialog);
+    ASSERT_TRUE(entry);
+    EXPECT_STREQ(gtk_entry_get_text(entry), "");
+    gtk_entry_set_text(entry, "передумал");
+    gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+    ASSERT_TRUE(runUntil([&] { return prompted->has_value(); }));
+    EXPECT_EQ(*prompted, "null");
+
+    prompted = startScript("prompt('Название проекта', 'Дом')");
+    dialog = openDialog();
+    ASSERT_TRUE(dialog);
+    entry = entryOf(dialog);
+    EXPECT_STREQ(gtk_entry_get_text(entry), "Дом");
+    gtk_entry_set_text(entry, "Дача");
+    gtk_dialog_response(dialog, GTK_RESPONSE_OK);
+    ASSERT_TRUE(runUntil([&] { return prompted->has_value(); }));
+    EXPECT_EQ(*prompted, "Дача");
+}
+
+TEST_F(WebHost, NewWindowsLoadInPlaceOnlyForApplicationPages) {
+    ASSERT_TRUE(waitReady());
+    // Scripts here act without a user's click, which the engine would refuse a new window.
+    webkit_settings_set_javascript_can_open_windows_automatically(webkit_web_view_get_settings(web->webView()), TRUE);
+    evaluate("(window.open('https://passport.yandex.ru/auth'), 'sent')");
+    evaluate("(window.open('https://example.com/news'), 'sent')");
+    EXPECT_TRUE(runUntil([&] {
+        auto opened = harness.openedInBrowser();
+        return std::count(opened.begin(), opened.end(), "https://passport.yandex.ru/auth") == 1 &&
+               std::count(opened.begin(), opened.end(), "https://example.com/news") == 1;
+    })) << ::testing::PrintToString(harness.openedInBrowser());
+    evaluate("(document.getElementById('new-window').click(), 'clicked')");
+    EXPECT_TRUE(runUntil([&] { return uri() == harness.origin() + "/inbox"; }));
+}
+
+TEST_F(WebHost, OnlyTheApplicationMayUseTheMicrophone) {
+    ASSERT_TRUE(waitReady());
+    // Stand-in capture devices, as this machine has no sound card or camera.
+    webkit_settings_set_enable_mock_capture_devices(webkit_web_view_get_settings(web->webView()), TRUE);
+    auto ask = [&](const char* constraints) {
+        return evaluate(std::string("navigator.mediaDevices.getUserMedia(") + constraints +
+                        ").then(() => 'granted', (e) => e.name)");
+    };
+    EXPECT_EQ(ask("{audio: true}"), "granted");
+    EXPECT_EQ(ask("{video: true}"), "NotAllowedError");
+    EXPECT_EQ(ask("{audio: true, video: true}"), "NotAllowedError");
 }
 
 TEST_F(WebHost, ClosingTheWindowHidesIt) {
@@ -226,6 +345,60 @@ TEST_F(WebHost, ClosingTheWindowHidesIt) {
     web->bringForward();
     runFor(0.5);
     EXPECT_EQ(readiness, std::vector<bool>{true});
+}
+
+}  // namespace
+}  // namespace orvela
+
+
+namespace orvela {
+namespace {
+
+struct MainWindow : WebHost {
+    void SetUp() override {}
+    void TearDown() override { WebController::quiet = false; }
+    void open() { WebHost::SetUp(); }
+};
+
+TEST_F(MainWindow, FirstStartIsCentredAtTheDefaultSizeAndLaterStartsRestoreTheFrame) {
+    open();
+    ASSERT_TRUE(runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(web->window())); }));
+    int width = 0, height = 0, x = 0, y = 0;
+    gtk_window_get_size(web->window(), &width, &height);
+    EXPECT_EQ(width, 1200);
+    EXPECT_EQ(height, 800);
+    runFor(0.3);
+    gtk_window_get_position(web->window(), &x, &y);
+    EXPECT_NEAR(x, (1600 - 1200) / 2, 20);
+
+    web.reset();
+    defaults.setObject(std::string("100 120 900 600"), "NSWindow Frame OrvelaMain");
+    open();
+    ASSERT_TRUE(runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(web->window())); }));
+    runFor(0.3);
+    gtk_window_get_size(web->window(), &width, &height);
+    gtk_window_get_position(web->window(), &x, &y);
+    EXPECT_EQ(width, 900);
+    EXPECT_EQ(height, 600);
+    EXPECT_NEAR(x, 100, 20);
+    EXPECT_NEAR(y, 120, 40);
+
+    // Moving the window is remembered for the next start.
+    gtk_window_move(web->window(), 300, 200);
+    EXPECT_TRUE(runUntil([&] {
+        auto saved = defaults.stringForKey("NSWindow Frame OrvelaMain");
+        return saved && saved->starts_with("300 ");
+    }));
+}
+
+TEST_F(MainWindow, AQuietWindowNeverTakesTheFocus) {
+    WebController::quiet = true;
+    open();
+    EXPECT_FALSE(gtk_window_get_accept_focus(web->window()));
+    EXPECT_TRUE(gtk_window_get_skip_taskbar_hint(web->window()));
+    ASSERT_TRUE(runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(web->window())); }));
+    runFor(0.5);
+    EXPECT_FALSE(gtk_window_has_toplevel_focus(web->window()));
 }
 
 }  // namespace

@@ -1,0 +1,63 @@
+#include "tests/unit/TemporaryFolder.h"
+#include "web/FreeName.h"
+#include "web/LoadError.h"
+#include "web/WindowFrame.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace orvela {
+namespace {
+
+TEST(FreeName, NumbersTakenNamesBeforeTheExtension) {
+    testing::TemporaryFolder folder;
+    auto take = [&](const std::string& suggested) {
+        auto path = freeName(suggested, folder.path());
+        std::ofstream(path) << "x";
+        return path.filename().string();
+    };
+    EXPECT_EQ(take("report.pdf"), "report.pdf");
+    EXPECT_EQ(take("report.pdf"), "report 2.pdf");
+    EXPECT_EQ(take("report.pdf"), "report 3.pdf");
+    EXPECT_EQ(take("README"), "README");
+    EXPECT_EQ(take("README"), "README 2");
+    EXPECT_EQ(take("archive.tar.gz"), "archive.tar.gz");
+    EXPECT_EQ(take("archive.tar.gz"), "archive.tar 2.gz");
+    EXPECT_EQ(take(""), "Orvela");
+    EXPECT_EQ(take(""), "Orvela 2");
+    EXPECT_EQ(take(".profile"), ".profile");
+    EXPECT_EQ(take(".profile"), ".profile 2");
+    // A folder of that name counts as taken too.
+    std::filesystem::create_directory(folder / "Отчёт");
+    EXPECT_EQ(take("Отчёт"), "Отчёт 2");
+}
+
+TEST(FreeName, SuggestedNamesCannotLeaveTheFolder) {
+    testing::TemporaryFolder folder;
+    EXPECT_EQ(freeName("../../.bashrc", folder.path()), folder / ".._.._.bashrc");
+    EXPECT_EQ(freeName("/etc/passwd", folder.path()), folder / "_etc_passwd");
+    EXPECT_EQ(freeName("..", folder.path()), folder / "Orvela");
+}
+
+TEST(WindowFrame, ParsesOnlyFourIntegersWithAPositiveSize) {
+    EXPECT_EQ(WindowFrame::parse("10 -20 900 600"), (WindowFrame{10, -20, 900, 600}));
+    EXPECT_EQ(WindowFrame::parse(WindowFrame{1, 2, 3, 4}.toString()), (WindowFrame{1, 2, 3, 4}));
+    for (const char* bad : {"", "1 2 3", "1 2 3 4 5", "1 2 0 4", "a b c d", "1 2 3 -4"}) {
+        EXPECT_EQ(WindowFrame::parse(bad), std::nullopt) << bad;
+    }
+    EXPECT_EQ(WindowFrame::defaultsKey(), "NSWindow Frame OrvelaMain");
+}
+
+TEST(LoadError, NetworkFailuresOtherThanCancellationMeanOffline) {
+    EXPECT_TRUE(isNetworkFailure("g-io-error-quark", 39));          // connection refused
+    EXPECT_TRUE(isNetworkFailure("g-resolver-error-quark", 0));     // host not found
+    EXPECT_TRUE(isNetworkFailure("WebKitNetworkError", 399));       // transport
+    EXPECT_TRUE(isNetworkFailure("g-tls-error-quark", 1));
+    EXPECT_FALSE(isNetworkFailure("WebKitNetworkError", 302));      // cancelled
+    EXPECT_FALSE(isNetworkFailure("g-io-error-quark", 19));         // cancelled
+    EXPECT_FALSE(isNetworkFailure("WebKitPolicyError", 102));       // interrupted by a decision
+    EXPECT_FALSE(isNetworkFailure("WebKitPluginError", 299));
+}
+
+}  // namespace
+}  // namespace orvela
