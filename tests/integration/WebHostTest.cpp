@@ -165,6 +165,18 @@ TEST_F(WebHost, NavigateLoadsTheAddressWhileNotReadyAndAsksThePageOnceReady) {
     EXPECT_EQ(readiness, std::vector<bool>{true});
 }
 
+TEST_F(WebHost, CommandsReachThePageAndFailuresAreLogged) {
+    ASSERT_TRUE(waitReady());
+    web->command(PageScripts::openSearch);
+    EXPECT_TRUE(runUntil([&] { return evaluate("document.getElementById('panel').textContent") == "Поиск"; }));
+
+    ::testing::internal::CaptureStderr();
+    web->command("noSuchCommand");
+    runFor(1);
+    std::string logged = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(logged.find("Orvela: window.orvelaNative?.noSuchCommand(): "), std::string::npos) << logged;
+}
+
 pid_t webProcess() {
     // The web process is a child of this test process.
     DIR* proc = ::opendir("/proc");
