@@ -6,9 +6,8 @@
 
 namespace orvela {
 
-bool CaptureModel::empty() const {
+bool CaptureModel::isBlank(const std::string& value) {
     // Any Unicode space or line separator counts as blank, the no-break space too.
-    const std::string& value = text.get();
     const char* cursor = value.c_str();
     const char* end = cursor + value.size();
     while (cursor < end) {

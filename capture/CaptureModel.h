@@ -28,7 +28,8 @@ public:
     std::function<void()> close = [] {};
 
     // Nothing but white space and line breaks.
-    bool empty() const;
+    bool empty() const { return isBlank(text.get()); }
+    static bool isBlank(const std::string& text);
     // Hands the text, exactly as typed, to save, unless it is empty or a capture
     // is already on its way.
     void submit();

@@ -19,7 +19,56 @@ constexpr const char* styleSheet = R"css(
 .orvela-offline .orvela-offline-message {
     color: alpha(currentColor, 0.65);
 }
+
+.orvela-capture-panel {
+    background-color: transparent;
+}
+.orvela-capture {
+    background-color: @theme_bg_color;
+    border: 1px solid alpha(@theme_fg_color, 0.08);
+    border-radius: 14px;
+}
+.orvela-capture .orvela-secondary,
+.orvela-capture .orvela-capture-title,
+.orvela-capture .orvela-capture-flash {
+    color: alpha(@theme_fg_color, 0.6);
+}
+.orvela-capture .orvela-capture-title {
+    font-size: 13pt;
+    font-weight: 600;
+}
+.orvela-capture .orvela-capture-flash {
+    font-size: 12pt;
+}
+.orvela-capture .orvela-capture-field,
+.orvela-capture .orvela-capture-field text,
+.orvela-capture scrolledwindow {
+    background-color: transparent;
+    border: none;
+    font-size: 18pt;
+}
+.orvela-capture .orvela-capture-placeholder {
+    font-size: 18pt;
+    color: alpha(@theme_fg_color, 0.35);
+}
+.orvela-capture .orvela-capture-hint {
+    font-size: 11pt;
+    color: alpha(@theme_fg_color, 0.4);
+}
 )css";
+
+// Icons of the build tree, beside the executables; an installed copy is in the
+// system's icon theme already.
+void addIconFolder() {
+    gchar* executable = g_file_read_link("/proc/self/exe", nullptr);
+    if (!executable) return;
+    gchar* folder = g_path_get_dirname(executable);
+    gchar* icons = g_build_filename(folder, "..", "share", "icons", nullptr);
+    if (g_file_test(icons, G_FILE_TEST_IS_DIR)) gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), icons);
+    g_free(icons);
+    g_free(folder);
+    g_free(executable);
+}
 
 }  // namespace
 
@@ -33,6 +82,7 @@ void install() {
     gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(provider),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);
+    addIconFolder();
 }
 
 }  // namespace orvela::AppStyle

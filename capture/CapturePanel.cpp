@@ -1,0 +1,95 @@
+#include "capture/CapturePanel.h"
+
+#include "capture/HotKey.h"
+#include "capture/KeyPanel.h"
+#include "platform/ActiveWindow.h"
+#include "resources/AppStyle.h"
+
+namespace orvela {
+
+std::shared_ptr<CapturePanel> CapturePanel::create() {
+    std::shared_ptr<CapturePanel> panel(new CapturePanel());
+    std::weak_ptr<CapturePanel> weak = panel;
+    panel->model_.close = [weak] {
+        if (auto strong = weak.lock()) strong->hide();
+    };
+    installSaveCycle(panel);
+    return panel;
+}
+
+CapturePanel::CapturePanel() {
+    AppStyle::install();
+    window_ = GObjectPtr<GtkWidget>::retain(KeyPanel::create());
+    view_ = std::make_unique<CaptureView>(model_);
+    gtk_container_add(GTK_CONTAINER(window_.get()), view_->widget());
+    gtk_widget_show(view_->widget());
+    gtk_window_set_default(window(), view_->saveButton());
+    connections_.push_back(SignalConnection::connect<void(GtkWidget*, GdkRectangle*)>(
+        window_.get(), "size-allocate",
+        [this](GtkWidget* widget, GdkRectangle*) { KeyPanel::shapeToRoundedCard(widget, 14); }));
+    // Closing from the window manager hides, keeping the text.
+    connections_.push_back(SignalConnection::connect<gboolean(GtkWidget*, GdkEvent*)>(
+        window_.get(), "delete-event", [this](GtkWidget*, GdkEvent*) {
+            hide();
+            return TRUE;
+        }));
+}
+
+CapturePanel::~CapturePanel() {
+    connections_.clear();
+    gtk_widget_destroy(window_.get());
+}
+
+bool CapturePanel::isVisible() const { return gtk_widget_get_visible(window_.get()); }
+
+void CapturePanel::show() {
+    model_.flash.set(std::nullopt);
+    model_.focusToken.set(model_.focusToken.get() + 1);
+    previousWindow_ = ActiveWindow::foreign();
+    place();
+    // A timestamp of the user's own input lets the window manager give the panel
+    // the focus: the menu click or key press that brought it, else the hot key's.
+    uint32_t time = gtk_get_current_event_time();
+    if (time == GDK_CURRENT_TIME) time = HotKey::lastPressTime();
+    gtk_window_present_with_time(window(), time);
+    view_->focusField();
+}
+
+// GDK measures y downwards from the top; the panel's centre sits at 68 % of the
+// work area's height from its bottom, that is 32 % from its top.
+void CapturePanel::place() {
+    GtkWindow* panel = window();
+    int width = 0, height = 0;
+    gtk_widget_get_preferred_width(window_.get(), nullptr, &width);
+    gtk_widget_get_preferred_height_for_width(window_.get(), width, nullptr, &height);
+    gtk_window_resize(panel, width, height);
+
+    GdkDisplay* display = gdk_display_get_default();
+    GdkSeat* seat = display ? gdk_display_get_default_seat(display) : nullptr;
+    GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
+    if (!pointer) return;
+    int x = 0, y = 0;
+    gdk_device_get_position(pointer, nullptr, &x, &y);
+    GdkMonitor* monitor = gdk_display_get_monitor_at_point(display, x, y);
+    if (!monitor) monitor = gdk_display_get_primary_monitor(display);
+    if (!monitor) return;
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    gtk_window_move(panel, area.x + area.width / 2 - width / 2,
+                    static_cast<int>(area.y + 0.32 * area.height - 0.5 * height));
+}
+
+void CapturePanel::hide() {
+    if (!isVisible()) return;
+    // The server time is taken while the panel is still mapped.
+    auto previous = std::exchange(previousWindow_, std::nullopt);
+    if (previous) ActiveWindow::activate(*previous, window());
+    gtk_widget_hide(window_.get());
+}
+
+void CapturePanel::toggle() {
+    if (isVisible()) hide();
+    else show();
+}
+
+}  // namespace orvela

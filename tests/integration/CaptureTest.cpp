@@ -1,0 +1,256 @@
+// GoogleTest comes first: X11's headers define macros such as None.
+#include <gtest/gtest.h>
+
+#include "capture/CapturePanel.h"
+#include "capture/HotKeyRegistration.h"
+#include "platform/ActiveWindow.h"
+#include "tests/integration/Harness.h"
+
+#include <X11/Xlib.h>
+#include <csignal>
+#include <gdk/gdkx.h>
+#include <sys/wait.h>
+
+namespace orvela {
+namespace {
+
+using testing::runFor;
+using testing::runUntil;
+
+// Types keys as a person would, through the X server's test extension.
+void xdotool(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "xdotool");
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    int status = 0;
+    ASSERT_TRUE(g_spawn_sync(nullptr, argv.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr,
+                             &status, nullptr));
+    ASSERT_EQ(status, 0);
+}
+
+void pressHotKey() { xdotool({"key", "--clearmodifiers", "ctrl+shift+space"}); }
+
+std::string capturedLog(const std::function<void()>& work) {
+    ::testing::internal::CaptureStderr();
+    work();
+    return ::testing::internal::GetCapturedStderr();
+}
+
+// Another program on the display: a separate connection to the X server.
+struct OtherClient {
+    Display* display = XOpenDisplay(nullptr);
+    ~OtherClient() { XCloseDisplay(display); }
+    void grab(unsigned keycode, unsigned modifiers) {
+        XGrabKey(display, static_cast<int>(keycode), modifiers, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync);
+        XSync(display, False);
+    }
+};
+
+// A window of another program, active in front, as xmessage shows it.
+struct DummyWindow {
+    GPid pid = 0;
+    unsigned long window = 0;
+    DummyWindow() {
+        const char* argv[] = {"xmessage", "-name", "orvela-dummy", "-geometry", "+40+40", "Другая программа", nullptr};
+        g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &pid, nullptr);
+        runUntil([&] {
+            gchar* out = nullptr;
+            const char* search[] = {"xdotool", "search", "--onlyvisible", "--classname", "orvela-dummy", nullptr};
+            g_spawn_sync(nullptr, const_cast<char**>(search), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out,
+                         nullptr, nullptr, nullptr);
+            window = out ? std::strtoul(out, nullptr, 10) : 0;
+            g_free(out);
+            return window != 0;
+        });
+        xdotool({"windowactivate", "--sync", std::to_string(window)});
+    }
+    ~DummyWindow() {
+        if (pid) {
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+unsigned long activeWindow() {
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    Atom type;
+    int format;
+    unsigned long count, remaining;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_ACTIVE_WINDOW", False), 0, 1,
+                       False, AnyPropertyType, &type, &format, &count, &remaining, &data);
+    unsigned long window = data && count ? *reinterpret_cast<unsigned long*>(data) : 0;
+    if (data) XFree(data);
+    return window;
+}
+
+struct HotKeys : ::testing::Test {
+    HotKeyRegistration registration;
+    int presses = 0;
+
+    void SetUp() override { registration.hotKey = HotKey::create([this] { ++presses; }); }
+    void TearDown() override { registration.hotKey->teardown(); }
+};
+
+TEST_F(HotKeys, AFreeCombinationRunsTheActionOncePerPressWhateverTheLocks) {
+    auto log = capturedLog([&] { registration.registerHotKey(Shortcut::defaultCapture); });
+    EXPECT_FALSE(registration.hotKeyTaken);
+    EXPECT_EQ(log, "");
+
+    pressHotKey();
+    ASSERT_TRUE(runUntil([&] { return presses == 1; }));
+    runFor(0.3);
+    EXPECT_EQ(presses, 1);
+
+    xdotool({"key", "Num_Lock"});
+    pressHotKey();
+    EXPECT_TRUE(runUntil([&] { return presses == 2; }));
+    xdotool({"key", "Num_Lock"});
+
+    pressHotKey();
+    pressHotKey();
+    EXPECT_TRUE(runUntil([&] { return presses == 4; }));
+}
+
+TEST_F(HotKeys, ACombinationHeldByAnotherProgramIsTaken) {
+    OtherClient other;
+    other.grab(65, ControlMask | ShiftMask);  // Ctrl+Shift+Space
+    auto log = capturedLog([&] { registration.registerHotKey(Shortcut::defaultCapture); });
+    EXPECT_TRUE(registration.hotKeyTaken);
+    EXPECT_EQ(log, "Orvela: capture key ⌃⇧Пробел is taken\n");
+    EXPECT_FALSE(registration.hotKey->registered());
+
+    // Another combination is free, and the old one is released first.
+    registration.registerHotKey(Shortcut{40, Shortcut::option | Shortcut::command});
+    EXPECT_FALSE(registration.hotKeyTaken);
+    xdotool({"key", "--clearmodifiers", "alt+super+k"});
+    EXPECT_TRUE(runUntil([&] { return presses == 1; }));
+}
+
+TEST_F(HotKeys, ACombinationWithoutControlAltOrSuperIsNeverRegistered) {
+    auto log = capturedLog([&] { registration.registerHotKey(Shortcut{122, Shortcut::shift}); });
+    EXPECT_TRUE(registration.hotKeyTaken);
+    EXPECT_EQ(log, "Orvela: capture key ⇧F1 is taken\n");
+    HotKeyRegistration withoutHotKey;
+    log = capturedLog([&] { withoutHotKey.registerHotKey(Shortcut::defaultCapture); });
+    EXPECT_TRUE(withoutHotKey.hotKeyTaken);
+    EXPECT_EQ(log, "Orvela: capture key ⌃⇧Пробел is taken\n");
+}
+
+struct Panel : ::testing::Test {
+    std::shared_ptr<CapturePanel> panel = CapturePanel::create();
+    std::shared_ptr<HotKey> hotKey;
+    std::vector<std::string> saved;
+    CaptureHost::Done pendingDone;
+
+    void SetUp() override {
+        std::weak_ptr<CapturePanel> weak = panel;
+        hotKey = HotKey::create([weak] {
+            if (auto strong = weak.lock()) strong->toggle();
+        });
+        ASSERT_TRUE(hotKey->registerShortcut(Shortcut::defaultCapture));
+        panel->onSave = [this](const std::string& text, CaptureHost::Done done) {
+            saved.push_back(text);
+            pendingDone = std::move(done);
+        };
+    }
+    void TearDown() override { hotKey->teardown(); }
+
+    bool focusedInField() {
+        return gtk_window_is_active(panel->window()) && gtk_widget_has_focus(GTK_WIDGET(panel->view().field()));
+    }
+    void openWithHotKey() {
+        pressHotKey();
+        ASSERT_TRUE(runUntil([&] { return panel->isVisible() && focusedInField(); }))
+            << "visible " << panel->isVisible() << ", active " << gtk_window_is_active(panel->window())
+            << ", field focused " << gtk_widget_has_focus(GTK_WIDGET(panel->view().field()));
+    }
+};
+
+TEST_F(Panel, OpensOverAnotherProgramTakesTextAndHandsTheKeyboardBack) {
+    DummyWindow dummy;
+    ASSERT_EQ(activeWindow(), dummy.window);
+    openWithHotKey();
+    xdotool({"type", "--delay", "20", "hello"});
+    EXPECT_TRUE(runUntil([&] { return panel->model().text.get() == "hello"; }));
+
+    xdotool({"key", "Escape"});
+    EXPECT_TRUE(runUntil([&] { return !panel->isVisible() && activeWindow() == dummy.window; }));
+    EXPECT_EQ(panel->model().text.get(), "hello");
+
+    // Back again: the text is still there, and the hot key hides it again.
+    openWithHotKey();
+    EXPECT_EQ(panel->model().text.get(), "hello");
+    pressHotKey();
+    EXPECT_TRUE(runUntil([&] { return !panel->isVisible() && activeWindow() == dummy.window; }));
+}
+
+TEST_F(Panel, ReturnSavesOnceAltReturnStartsANewLine) {
+    openWithHotKey();
+    EXPECT_FALSE(gtk_widget_get_sensitive(panel->view().saveButton()));
+    xdotool({"type", "  "});
+    runFor(0.2);
+    EXPECT_FALSE(gtk_widget_get_sensitive(panel->view().saveButton()));
+    xdotool({"type", "milk"});
+    xdotool({"key", "alt+Return"});
+    xdotool({"type", "bread"});
+    EXPECT_TRUE(runUntil([&] { return panel->model().text.get() == "  milk\nbread"; }));
+    EXPECT_TRUE(gtk_widget_get_sensitive(panel->view().saveButton()));
+
+    xdotool({"key", "Return", "Return"});
+    ASSERT_TRUE(runUntil([&] { return saved.size() == 1; }));
+    runFor(0.3);
+    EXPECT_EQ(saved, std::vector<std::string>{"  milk\nbread"});
+    EXPECT_FALSE(gtk_widget_get_sensitive(panel->view().saveButton()));
+
+    pendingDone(CaptureOutcome::failed);
+    EXPECT_EQ(panel->model().text.get(), "  milk\nbread");
+    EXPECT_EQ(panel->model().flash.get(), "Не получилось сохранить — попробуйте ещё раз");
+    runFor(1.2);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_TRUE(runUntil([&] { return focusedInField(); }));
+
+    xdotool({"key", "Return"});
+    ASSERT_TRUE(runUntil([&] { return saved.size() == 2; }));
+    pendingDone(CaptureOutcome::saved);
+    EXPECT_EQ(panel->model().text.get(), "");
+    EXPECT_EQ(panel->model().flash.get(), "Во «Входящих»");
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_TRUE(runUntil([&] { return !panel->isVisible(); }, 3));
+}
+
+// Run on a screen of two monitors, 1280 × 1024 each, side by side.
+TEST(Placement, ThePanelOpensOnTheMonitorUnderThePointerAt68PercentOfItsHeight) {
+    GdkDisplay* display = gdk_display_get_default();
+    ASSERT_EQ(gdk_display_get_n_monitors(display), 2);
+    auto panel = CapturePanel::create();
+    auto centre = [&] {
+        int x = 0, y = 0, width = 0, height = 0;
+        gtk_window_get_position(panel->window(), &x, &y);
+        gtk_window_get_size(panel->window(), &width, &height);
+        return std::pair{x + width / 2, y + height / 2};
+    };
+    for (int pointerX : {1900, 300}) {
+        xdotool({"mousemove", std::to_string(pointerX), "500"});
+        panel->show();
+        ASSERT_TRUE(runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(panel->window())); }));
+        runFor(0.3);
+        auto [x, y] = centre();
+        EXPECT_NEAR(x, pointerX > 1280 ? 1280 + 640 : 640, 2);
+        // 68 % of the height from the bottom is 32 % from the top.
+        EXPECT_NEAR(y, 0.32 * 1024, 2);
+        panel->hide();
+    }
+}
+
+}  // namespace
+}  // namespace orvela
+
+int main(int argc, char** argv) {
+    orvela::testing::Harness::prepareEnvironment();
+    gtk_init(&argc, &argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
