@@ -9,7 +9,7 @@ FUZZ_SECONDS ?= 60
 # Debian 12 packages: toolchain, libraries, and what the headless tests run on.
 PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
            libglib2.0-dev nlohmann-json3-dev libabsl-dev libgtk-3-dev libwebkit2gtk-4.1-dev \
-           libsoup-3.0-dev libxml2-dev libayatana-appindicator3-dev libx11-dev libnotify-dev \
+           libsoup-3.0-dev libxml2-dev libayatana-appindicator3-dev libx11-dev libxtst-dev libnotify-dev \
            xvfb xserver-xorg-core xserver-xorg-video-dummy xauth x11-utils x11-xserver-utils openbox dbus dbus-x11 xdotool imagemagick tzdata
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
@@ -46,10 +46,11 @@ test: build
 run: build
 	demo/run-demo $(BUILD)
 
-bench: deps
-	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVELA_TESTS=OFF -DORVELA_DESKTOP=OFF -DORVELA_BENCH=ON
+bench: build
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVELA_BENCH=ON
 	cmake --build $(BENCH_BUILD)
 	$(BENCH_BUILD)/bin/orvela-core-bench
+	tests/integration/desktop-session $(BENCH_BUILD)/bin/hotkey-latency $(BUILD)/bin/orvela-capture-preview
 
 fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))

@@ -6,6 +6,7 @@
 #include "platform/ActiveWindow.h"
 #include "tests/integration/Harness.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <csignal>
 #include <gdk/gdkx.h>
@@ -112,6 +113,21 @@ TEST_F(HotKeys, AFreeCombinationRunsTheActionOncePerPressWhateverTheLocks) {
     pressHotKey();
     pressHotKey();
     EXPECT_TRUE(runUntil([&] { return presses == 4; }));
+}
+
+TEST_F(HotKeys, TheCombinationWorksWhateverKeyboardLayoutIsActive) {
+    ASSERT_TRUE(g_spawn_command_line_sync("setxkbmap -layout us,ru", nullptr, nullptr, nullptr, nullptr));
+    registration.registerHotKey(Shortcut::defaultCapture);
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    XkbLockGroup(display, XkbUseCoreKbd, 1);
+    XSync(display, False);
+    XkbStateRec state;
+    XkbGetState(display, XkbUseCoreKbd, &state);
+    ASSERT_EQ(state.group, 1);
+    pressHotKey();
+    EXPECT_TRUE(runUntil([&] { return presses == 1; }));
+    XkbLockGroup(display, XkbUseCoreKbd, 0);
+    XSync(display, False);
 }
 
 TEST_F(HotKeys, ACombinationHeldByAnotherProgramIsTaken) {
