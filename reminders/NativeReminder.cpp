@@ -1,6 +1,7 @@
 #include "reminders/NativeReminder.h"
 
 #include "platform/CanonicalText.h"
+#include "platform/LocalZone.h"
 
 #include <cmath>
 #include <glib.h>
@@ -12,7 +13,7 @@ std::optional<CalendarTrigger> CalendarTrigger::at(double secondsSinceEpoch, GTi
     double whole = std::floor(secondsSinceEpoch);
     // GDateTime covers the years 1 to 9999; anything further is no calendar date.
     if (std::fabs(whole) > 4e11) return std::nullopt;
-    GTimeZone* local = zone ? g_time_zone_ref(zone) : g_time_zone_new_local();
+    GTimeZone* local = zone ? g_time_zone_ref(zone) : currentLocalZone();
     GDateTime* utc = g_date_time_new_from_unix_utc(static_cast<gint64>(whole));
     GDateTime* moment = utc ? g_date_time_to_timezone(utc, local) : nullptr;
     std::optional<CalendarTrigger> trigger;
@@ -25,6 +26,36 @@ std::optional<CalendarTrigger> CalendarTrigger::at(double secondsSinceEpoch, GTi
     if (utc) g_date_time_unref(utc);
     g_time_zone_unref(local);
     return trigger;
+}
+
+std::optional<double> CalendarTrigger::firstInstant(GTimeZone* zone) const {
+    GDateTime* naive = g_date_time_new_utc(year, month, day, hour, minute, second);
+    if (!naive) return std::nullopt;
+    // The fields read as if they were universal time; the zone's offset moves them.
+    gint64 wall = g_date_time_to_unix(naive);
+    g_date_time_unref(naive);
+    auto offsetAt = [zone](gint64 instant) -> gint64 {
+        int interval = g_time_zone_find_interval(zone, G_TIME_TYPE_UNIVERSAL, instant);
+        return interval < 0 ? 0 : g_time_zone_get_offset(zone, interval);
+    };
+    // A day either side lies outside any change of offset that matters here.
+    gint64 before = offsetAt(wall - 86400);
+    gint64 after = offsetAt(wall + 86400);
+    std::optional<gint64> first;
+    for (gint64 offset : {before, after}) {
+        gint64 candidate = wall - offset;
+        if (offsetAt(candidate) == offset && (!first || candidate < *first)) first = candidate;
+    }
+    if (first) return static_cast<double>(*first);
+    // The fields fall into a gap: the clock jumps past them at the change of offset.
+    gint64 low = wall - after;
+    gint64 high = wall - before;
+    while (low < high) {
+        gint64 middle = low + (high - low) / 2;
+        if (offsetAt(middle) == after) high = middle;
+        else low = middle + 1;
+    }
+    return static_cast<double>(low);
 }
 
 std::optional<NotificationRequest> NativeReminder::notificationRequest(GTimeZone* zone) const {

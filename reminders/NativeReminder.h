@@ -25,6 +25,12 @@ struct CalendarTrigger {
     // the fraction of the second dropped. Nothing for an instant that is not finite
     // or lies outside the calendar's years 1 to 9999.
     static std::optional<CalendarTrigger> at(double secondsSinceEpoch, GTimeZone* zone = nullptr);
+
+    // The first instant at which the wall clock of the zone shows these fields or
+    // later: inside an hour skipped by a change to summer time, the first instant
+    // after the gap; inside an hour that repeats, its first pass. Nothing for
+    // fields that are no date.
+    std::optional<double> firstInstant(GTimeZone* zone) const;
 };
 
 // A request for one local notification, as the notification centre keeps it.

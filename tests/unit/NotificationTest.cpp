@@ -1,0 +1,260 @@
+#include "reminders/LocalNotificationCenter.h"
+#include "reminders/ReminderScheduler.h"
+#include "tests/unit/TemporaryFolder.h"
+
+#include <fstream>
+#include <glib.h>
+#include <gtest/gtest.h>
+
+namespace orvela {
+namespace {
+
+void runPendingTasks() {
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+}
+
+double instantIn(const char* zoneName, CalendarTrigger fields) {
+    GTimeZone* zone = g_time_zone_new_identifier(zoneName);
+    auto instant = fields.firstInstant(zone);
+    g_time_zone_unref(zone);
+    return instant.value_or(-1);
+}
+
+TEST(CalendarTrigger, FirstInstantOnTheLocalWallClock) {
+    // 2024-06-01 12:00 in Berlin (summer time, UTC+2) is 10:00 UTC.
+    EXPECT_EQ(instantIn("Europe/Berlin", {2024, 6, 1, 12, 0, 0}), 1717236000);
+    // 02:30 on 2024-03-31 does not exist there: the clock jumps from 02:00 to
+    // 03:00, at 01:00 UTC, which is when the wall clock first passes 02:30.
+    EXPECT_EQ(instantIn("Europe/Berlin", {2024, 3, 31, 2, 30, 0}), 1711846800);
+    // 02:30 on 2024-10-27 happens twice; the first pass is 00:30 UTC.
+    EXPECT_EQ(instantIn("Europe/Berlin", {2024, 10, 27, 2, 30, 0}), 1729989000);
+    EXPECT_EQ(instantIn("Europe/Moscow", {2023, 11, 15, 1, 13, 20}), 1700000000);
+    EXPECT_EQ(instantIn("UTC", {2023, 2, 30, 0, 0, 0}), -1);
+}
+
+struct Centre : ::testing::Test {
+    testing::TemporaryFolder folder;
+    double clock = 1'700'000'000;  // 2023-11-14 22:13:20 UTC, 01:13:20 in Moscow
+    std::vector<NotificationRequest> shown;
+    std::vector<std::function<void()>> clicks;
+    double wakeInstant = 0;
+
+    std::shared_ptr<LocalNotificationCenter> make() {
+        LocalNotificationCenter::Environment environment;
+        environment.stateFile = folder / "state/notifications.json";
+        environment.now = [this] { return clock; };
+        environment.zone = [] { return g_time_zone_new_identifier("Europe/Moscow"); };
+        environment.show = [this](const NotificationRequest& request, std::function<void()> clicked) {
+            shown.push_back(request);
+            clicks.push_back(std::move(clicked));
+            return true;
+        };
+        environment.wakeAt = [this](double instant, std::function<void()>) { wakeInstant = instant; };
+        auto center = LocalNotificationCenter::create(std::move(environment));
+        runPendingTasks();
+        return center;
+    }
+
+    // Due the given number of seconds after the clock, on Moscow's wall clock.
+    NotificationRequest request(const std::string& id, double secondsFromNow) {
+        GTimeZone* zone = g_time_zone_new_identifier("Europe/Moscow");
+        auto built = NativeReminder{id, "item-" + id, "Напомнить " + id, (clock + secondsFromNow) * 1000}.notificationRequest(zone);
+        g_time_zone_unref(zone);
+        return *built;
+    }
+
+    std::vector<std::string> pendingIdentifiers(NotificationCenter& center) {
+        std::vector<std::string> identifiers;
+        center.pendingRequests([&](std::vector<NotificationRequest> pending) {
+            for (const auto& entry : pending) identifiers.push_back(entry.identifier);
+        });
+        runPendingTasks();
+        return identifiers;
+    }
+};
+
+TEST_F(Centre, RequestsWaitForTheirTriggerAndFireOnce) {
+    auto center = make();
+    center->add(request("1", 120));
+    EXPECT_EQ(wakeInstant, clock + 60);  // the minute's look comes first
+    center->add(request("2", 30));
+    EXPECT_EQ(wakeInstant, clock + 30);
+
+    clock += 30;
+    center->fireDue();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].identifier, "reminder:2");
+    EXPECT_EQ(shown[0].body, "Напоминание Orvela");
+    EXPECT_EQ(pendingIdentifiers(*center), std::vector<std::string>{"reminder:1"});
+    center->fireDue();
+    EXPECT_EQ(shown.size(), 1u);
+}
+
+TEST_F(Centre, AnAdditionWithTheSameIdentifierReplacesThePendingOne) {
+    auto center = make();
+    center->add(request("1", 120));
+    auto replacement = request("1", 600);
+    replacement.title = "Новое";
+    center->add(replacement);
+    clock += 120;
+    center->fireDue();
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(pendingIdentifiers(*center), std::vector<std::string>{"reminder:1"});
+    center->removePendingRequests({"reminder:1", "other"});
+    EXPECT_TRUE(pendingIdentifiers(*center).empty());
+}
+
+TEST_F(Centre, PendingRequestsSurviveARestartAndLateOnesAreShownOnceOrDropped) {
+    {
+        auto center = make();
+        center->add(request("soon", 3600));
+        center->add(request("late", 60));
+        center->add(request("stale", -2 * 24 * 3600 + 120));
+    }
+    EXPECT_TRUE(shown.empty());
+    clock += 2 * 3600;
+    auto restarted = make();
+    // Two and one hours late: shown, in the order they fell due; over a day late: dropped.
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].identifier, "reminder:late");
+    EXPECT_EQ(shown[1].identifier, "reminder:soon");
+    EXPECT_TRUE(pendingIdentifiers(*restarted).empty());
+    shown.clear();
+    auto again = make();
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(Centre, TheDelegateDecidesWhetherToShowAndHearsTheClick) {
+    auto center = make();
+    std::vector<std::string> clicked;
+    bool present = false;
+    center->willPresent = [&](const NotificationRequest&, std::function<void(bool)> answer) { answer(present); };
+    center->didReceive = [&](const NotificationRequest& request, std::function<void()> completion) {
+        clicked.push_back(request.userInfo.at("itemId"));
+        completion();
+    };
+    center->add(request("hidden", 10));
+    clock += 10;
+    center->fireDue();
+    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(pendingIdentifiers(*center).empty());
+
+    present = true;
+    center->add(request("seen", 10));
+    clock += 10;
+    center->fireDue();
+    ASSERT_EQ(shown.size(), 1u);
+    clicks[0]();
+    EXPECT_EQ(clicked, std::vector<std::string>{"item-seen"});
+}
+
+TEST_F(Centre, AnUnreadableStateFileIsMovedAside) {
+    std::filesystem::create_directories(folder / "state");
+    std::ofstream(folder / "state/notifications.json") << "{broken";
+    auto center = make();
+    EXPECT_TRUE(pendingIdentifiers(*center).empty());
+    int files = 0;
+    for (auto& entry : std::filesystem::directory_iterator(folder / "state")) files += entry.is_regular_file();
+    EXPECT_EQ(files, 1);
+}
+
+// Records what the scheduler asks of its centre.
+class RecordingCenter : public NotificationCenter {
+public:
+    std::vector<std::string> calls;
+    std::vector<NotificationRequest> pending;
+    std::vector<NotificationRequest> added;
+
+    void requestAuthorization(std::function<void(bool)>) override { calls.push_back("authorize"); }
+    void pendingRequests(std::function<void(std::vector<NotificationRequest>)> completion) override {
+        calls.push_back("pending");
+        completion(pending);
+    }
+    void removePendingRequests(const std::vector<std::string>& identifiers) override {
+        std::string call = "remove";
+        for (const auto& identifier : identifiers) call += " " + identifier;
+        calls.push_back(call);
+    }
+    void add(const NotificationRequest& request) override {
+        calls.push_back("add " + request.identifier);
+        added.push_back(request);
+    }
+};
+
+struct Scheduler : ::testing::Test {
+    double now = 1'700'000'000;
+    std::shared_ptr<RecordingCenter> center = std::make_shared<RecordingCenter>();
+    std::shared_ptr<ReminderScheduler> scheduler = ReminderScheduler::create(center, [this] { return now; });
+
+    NativeReminder dueIn(const std::string& id, double seconds) { return {id, "42", "Позвонить", (now + seconds) * 1000}; }
+    NotificationRequest pendingRequest(const std::string& identifier) {
+        NotificationRequest request;
+        request.identifier = identifier;
+        return request;
+    }
+};
+
+TEST_F(Scheduler, AsksForPermissionOnceForTheFirstNonEmptyList) {
+    center->pending = {pendingRequest("reminder:old"), pendingRequest("calendar:1")};
+    scheduler->update({});
+    EXPECT_EQ(center->calls, (std::vector<std::string>{"pending", "remove reminder:old"}));
+    EXPECT_FALSE(scheduler->asked);
+
+    center->calls.clear();
+    center->pending = {};
+    scheduler->update({dueIn("1", 3600), dueIn("2", -3600)});
+    EXPECT_TRUE(scheduler->asked);
+    EXPECT_EQ(center->calls, (std::vector<std::string>{"authorize", "pending", "add reminder:1"}));
+    center->calls.clear();
+    scheduler->update({dueIn("3", 60)});
+    EXPECT_EQ(center->calls, (std::vector<std::string>{"pending", "add reminder:3"}));
+}
+
+TEST_F(Scheduler, WithdrawsBeforeAddingAndBuildsTheRequest) {
+    center->pending = {pendingRequest("reminder:gone"), pendingRequest("reminder:kept")};
+    scheduler->update({dueIn("kept", 60), dueIn("new", 60)});
+    EXPECT_EQ(center->calls, (std::vector<std::string>{"authorize", "pending", "remove reminder:gone", "add reminder:new"}));
+    ASSERT_EQ(center->added.size(), 1u);
+    const auto& request = center->added[0];
+    EXPECT_EQ(request.title, "Позвонить");
+    EXPECT_EQ(request.body, "Напоминание Orvela");
+    EXPECT_TRUE(request.defaultSound);
+    EXPECT_EQ(request.userInfo, (std::map<std::string, std::string>{{"itemId", "42"}}));
+}
+
+TEST_F(Scheduler, NotificationsStayQuietWhileTheWindowIsInFront) {
+    std::vector<bool> answers;
+    auto ask = [&] {
+        center->willPresent(pendingRequest("reminder:1"), [&](bool present) { answers.push_back(present); });
+        runPendingTasks();
+    };
+    ask();
+    scheduler->isWindowInFront = [] { return true; };
+    ask();
+    EXPECT_EQ(answers, (std::vector<bool>{true, false}));
+}
+
+TEST_F(Scheduler, AClickOpensTheItemThenCompletes) {
+    std::vector<std::string> events;
+    auto request = pendingRequest("reminder:1");
+    request.userInfo = {{"itemId", "42"}};
+    center->didReceive(request, [&] { events.push_back("completed"); });
+    runPendingTasks();
+    EXPECT_EQ(events, std::vector<std::string>{"completed"});
+
+    scheduler->onOpen = [&](const std::string& item) { events.push_back("open " + item); };
+    center->didReceive(request, [&] { events.push_back("completed"); });
+    EXPECT_EQ(events.size(), 1u);  // on a later turn of the main loop
+    runPendingTasks();
+    EXPECT_EQ(events, (std::vector<std::string>{"completed", "open 42", "completed"}));
+
+    request.userInfo = {};
+    center->didReceive(request, [&] { events.push_back("completed"); });
+    runPendingTasks();
+    EXPECT_EQ(events.back(), "completed");
+    EXPECT_EQ(events.size(), 4u);
+}
+
+}  // namespace
+}  // namespace orvela
