@@ -74,3 +74,60 @@ BENCHMARK(pendingCapturesAddOnDisk)->Arg(10'000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace orvela
+
+#include "reminders/LocalNotificationCenter.h"
+#include "reminders/ReminderScheduler.h"
+
+#include <glib.h>
+
+namespace orvela {
+namespace {
+
+// A page list of 10,000 reminders against 10,000 pending requests, half of them
+// still wanted: plan, withdrawals, additions, the state file and the next wake-up.
+void schedulerUpdate(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    std::string folder = (std::filesystem::temp_directory_path() / "orvela-bench-XXXXXX").string();
+    ::mkdtemp(folder.data());
+    auto stateFile = std::filesystem::path(folder) / "notifications.json";
+    double clock = now;
+    LocalNotificationCenter::Environment environment;
+    environment.stateFile = stateFile;
+    environment.now = [&] { return clock; };
+    environment.zone = [] { return g_time_zone_new_identifier("Europe/Moscow"); };
+    environment.show = [](const NotificationRequest&, std::function<void()>) { return true; };
+    environment.wakeAt = [](double, std::function<void()>) {};
+    auto idle = [] {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+    };
+    auto list = [&](int first) {
+        std::vector<NativeReminder> reminders;
+        for (int i = first; i < first + count; ++i)
+            reminders.push_back({"r" + std::to_string(i), "item" + std::to_string(i), "Позвонить в банк",
+                                 (now + 3600 + i) * 1000});
+        return reminders;
+    };
+    {
+        auto center = LocalNotificationCenter::create(environment);
+        auto scheduler = ReminderScheduler::create(center, [&] { return clock; });
+        idle();
+        int first = 0;
+        for (auto _ : state) {
+            state.PauseTiming();
+            scheduler->update(list(first));  // 10,000 pending before the measured update
+            idle();
+            first += count / 2;
+            auto next = list(first);
+            state.ResumeTiming();
+            scheduler->update(next);
+            idle();
+        }
+        state.counters["state file KiB"] = static_cast<double>(std::filesystem::file_size(stateFile)) / 1024;
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(schedulerUpdate)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+}  // namespace orvela

@@ -7,21 +7,38 @@
 #include <algorithm>
 #include <glib.h>
 #include <nlohmann/json.hpp>
+#include <unordered_set>
 
 namespace orvela {
 namespace {
 
 using nlohmann::json;
 
-json encode(const NotificationRequest& request) {
+// Written by hand rather than through a document: the file is rewritten on every
+// change and may hold thousands of requests.
+void appendText(std::string& out, const std::string& text) { out += json(text).dump(); }
+
+void appendRequest(std::string& out, const NotificationRequest& request) {
     const CalendarTrigger& t = request.trigger;
-    return {{"identifier", request.identifier},
-            {"title", request.title},
-            {"body", request.body},
-            {"defaultSound", request.defaultSound},
-            {"userInfo", request.userInfo},
-            {"trigger", {{"year", t.year}, {"month", t.month}, {"day", t.day},
-                         {"hour", t.hour}, {"minute", t.minute}, {"second", t.second}}}};
+    out += "{\"identifier\":";
+    appendText(out, request.identifier);
+    out += ",\"title\":";
+    appendText(out, request.title);
+    out += ",\"body\":";
+    appendText(out, request.body);
+    out += request.defaultSound ? ",\"defaultSound\":true" : ",\"defaultSound\":false";
+    out += ",\"userInfo\":{";
+    bool first = true;
+    for (const auto& [key, value] : request.userInfo) {
+        if (!first) out += ",";
+        first = false;
+        appendText(out, key);
+        out += ":";
+        appendText(out, value);
+    }
+    out += "},\"trigger\":{\"year\":" + std::to_string(t.year) + ",\"month\":" + std::to_string(t.month) +
+           ",\"day\":" + std::to_string(t.day) + ",\"hour\":" + std::to_string(t.hour) +
+           ",\"minute\":" + std::to_string(t.minute) + ",\"second\":" + std::to_string(t.second) + "}}";
 }
 
 std::optional<NotificationRequest> decode(const json& entry) {
@@ -66,13 +83,18 @@ void LocalNotificationCenter::load() {
     for (const auto& entry : state["pending"]) {
         if (auto request = decode(entry)) pending_.push_back(std::move(*request));
     }
+    reindex();
 }
 
 void LocalNotificationCenter::save() const {
-    json list = json::array();
-    for (const auto& request : pending_) list.push_back(encode(request));
-    json state = {{"pending", std::move(list)}};
-    if (auto error = writeFileAtomically(environment_.stateFile, state.dump() + "\n")) log("reminders: " + *error);
+    std::string text = "{\"pending\":[";
+    text.reserve(pending_.size() * 200);
+    for (size_t i = 0; i < pending_.size(); ++i) {
+        if (i > 0) text += ",\n";
+        appendRequest(text, pending_[i]);
+    }
+    text += "]}\n";
+    if (auto error = writeFileAtomically(environment_.stateFile, text)) log("reminders: " + *error);
 }
 
 void LocalNotificationCenter::requestAuthorization(std::function<void(bool)> completion) {
@@ -90,22 +112,37 @@ void LocalNotificationCenter::pendingRequests(std::function<void(std::vector<Not
 }
 
 void LocalNotificationCenter::removePendingRequests(const std::vector<std::string>& identifiers) {
-    auto before = pending_.size();
-    std::erase_if(pending_, [&](const NotificationRequest& request) {
-        return std::find(identifiers.begin(), identifiers.end(), request.identifier) != identifiers.end();
+    std::unordered_set<std::string> withdrawn(identifiers.begin(), identifiers.end());
+    size_t removed = std::erase_if(pending_, [&](const NotificationRequest& request) {
+        return withdrawn.contains(request.identifier);
     });
-    if (pending_.size() == before) return;
-    save();
-    arm();
+    if (removed == 0) return;
+    reindex();
+    scheduleFlush();
 }
 
 void LocalNotificationCenter::add(const NotificationRequest& request) {
-    auto same = std::find_if(pending_.begin(), pending_.end(),
-                             [&](const NotificationRequest& entry) { return entry.identifier == request.identifier; });
-    if (same != pending_.end()) *same = request;
-    else pending_.push_back(request);
-    save();
-    arm();
+    auto [position, inserted] = positions_.try_emplace(request.identifier, pending_.size());
+    if (inserted) pending_.push_back(request);
+    else pending_[position->second] = request;
+    scheduleFlush();
+}
+
+void LocalNotificationCenter::reindex() {
+    positions_.clear();
+    for (size_t i = 0; i < pending_.size(); ++i) positions_.emplace(pending_[i].identifier, i);
+}
+
+// A page's list may change thousands of requests at once; they are written and
+// the timer set once, when the main loop is next idle.
+void LocalNotificationCenter::scheduleFlush() {
+    if (flushScheduled_) return;
+    flushScheduled_ = true;
+    MainQueue::async<LocalNotificationCenter>(weak_from_this(), [](LocalNotificationCenter& center) {
+        center.flushScheduled_ = false;
+        center.save();
+        center.arm();
+    });
 }
 
 void LocalNotificationCenter::fireDue() {
@@ -120,7 +157,10 @@ void LocalNotificationCenter::fireDue() {
         return true;
     });
     g_time_zone_unref(zone);
-    if (removed > 0) save();
+    if (removed > 0) {
+        reindex();
+        save();
+    }
     std::stable_sort(due.begin(), due.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& [instant, request] : due) deliver(request);
     arm();

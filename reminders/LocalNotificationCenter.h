@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 typedef struct _GTimeZone GTimeZone;
 
@@ -55,9 +56,13 @@ private:
     void save() const;
     void arm();
     void deliver(const NotificationRequest& request);
+    void reindex();
+    void scheduleFlush();
 
     Environment environment_;
     std::vector<NotificationRequest> pending_;
+    std::unordered_map<std::string, size_t> positions_;  // identifier to index in pending_
+    bool flushScheduled_ = false;
 };
 
 }  // namespace orvela

@@ -1,5 +1,6 @@
 #include "reminders/ReminderScheduler.h"
 
+#include "platform/LocalZone.h"
 #include "platform/MainQueue.h"
 #include "reminders/ReminderPlan.h"
 
@@ -46,9 +47,11 @@ void ReminderScheduler::update(const std::vector<NativeReminder>& list) {
         for (const auto& request : pending) identifiers.push_back(request.identifier);
         auto plan = ReminderPlan::make(list, identifiers, scheduler->now_());
         if (!plan.toRemove.empty()) scheduler->center_->removePendingRequests(plan.toRemove);
+        GTimeZone* zone = currentLocalZone();
         for (const auto& reminder : plan.toAdd) {
-            if (auto request = reminder.notificationRequest()) scheduler->center_->add(*request);
+            if (auto request = reminder.notificationRequest(zone)) scheduler->center_->add(*request);
         }
+        g_time_zone_unref(zone);
     });
 }
 

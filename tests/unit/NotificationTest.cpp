@@ -77,8 +77,10 @@ struct Centre : ::testing::Test {
 TEST_F(Centre, RequestsWaitForTheirTriggerAndFireOnce) {
     auto center = make();
     center->add(request("1", 120));
+    runPendingTasks();
     EXPECT_EQ(wakeInstant, clock + 60);  // the minute's look comes first
     center->add(request("2", 30));
+    runPendingTasks();
     EXPECT_EQ(wakeInstant, clock + 30);
 
     clock += 30;
@@ -111,6 +113,7 @@ TEST_F(Centre, PendingRequestsSurviveARestartAndLateOnesAreShownOnceOrDropped) {
         center->add(request("soon", 3600));
         center->add(request("late", 60));
         center->add(request("stale", -2 * 24 * 3600 + 120));
+        runPendingTasks();
     }
     EXPECT_TRUE(shown.empty());
     clock += 2 * 3600;

@@ -1,0 +1,188 @@
+#include "reminders/LocalNotificationCenter.h"
+#include "reminders/ReminderScheduler.h"
+#include "tests/integration/Harness.h"
+
+#include <csignal>
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+namespace orvela {
+namespace {
+
+using testing::runFor;
+using testing::runUntil;
+
+constexpr const char* busName = "org.freedesktop.Notifications";
+constexpr const char* objectPath = "/org/freedesktop/Notifications";
+
+// A notification server on the test's session bus that records every call.
+class FakeNotificationServer {
+public:
+    FakeNotificationServer() : bus_(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+        const char* argv[] = {"/usr/bin/python3", "-m", "dbusmock", "--template", "notification_daemon", "-p",
+                              R"({"capabilities": "body actions sound"})", nullptr};
+        g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &pid_, nullptr);
+        EXPECT_TRUE(runUntil([&] { return owned(); }));
+    }
+    ~FakeNotificationServer() {
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+        g_object_unref(bus_);
+    }
+
+    struct Notify {
+        uint32_t id;
+        std::string appName, summary, body;
+        std::vector<std::string> actions;
+        std::string desktopEntry;
+    };
+
+    // The Notify calls so far; each gets the id the server answered, 1, 2, …
+    std::vector<Notify> notifications() {
+        GVariant* reply = call("org.freedesktop.DBus.Mock", "GetCalls", nullptr);
+        std::vector<Notify> found;
+        if (!reply) return found;
+        GVariantIter* calls = nullptr;
+        g_variant_get(reply, "(a(tsav))", &calls);
+        guint64 time;
+        const char* method;
+        GVariantIter* arguments;
+        while (g_variant_iter_next(calls, "(t&sav)", &time, &method, &arguments)) {
+            std::vector<GVariant*> values;
+            while (GVariant* boxed = g_variant_iter_next_value(arguments)) {
+                values.push_back(g_variant_get_variant(boxed));
+                g_variant_unref(boxed);
+            }
+            if (std::string(method) == "Notify" && values.size() == 8) {
+                Notify notify{static_cast<uint32_t>(found.size() + 1), g_variant_get_string(values[0], nullptr),
+                              g_variant_get_string(values[3], nullptr), g_variant_get_string(values[4], nullptr), {}, {}};
+                gsize count = 0;
+                const gchar** actions = g_variant_get_strv(values[5], &count);
+                for (gsize i = 0; i < count; ++i) notify.actions.push_back(actions[i]);
+                g_free(actions);
+                if (GVariant* entry = g_variant_lookup_value(values[6], "desktop-entry", nullptr)) {
+                    notify.desktopEntry = g_variant_get_string(entry, nullptr);
+                    g_variant_unref(entry);
+                }
+                found.push_back(notify);
+            }
+            for (GVariant* value : values) g_variant_unref(value);
+            g_variant_iter_free(arguments);
+        }
+        g_variant_iter_free(calls);
+        g_variant_unref(reply);
+        return found;
+    }
+
+    // The user clicks the notification.
+    void click(uint32_t id) {
+        GVariantBuilder arguments;
+        g_variant_builder_init(&arguments, G_VARIANT_TYPE("av"));
+        g_variant_builder_add(&arguments, "v", g_variant_new_uint32(id));
+        g_variant_builder_add(&arguments, "v", g_variant_new_string("default"));
+        GVariant* reply = call("org.freedesktop.DBus.Mock", "EmitSignal",
+                               g_variant_new("(sssav)", busName, "ActionInvoked", "us", &arguments));
+        if (reply) g_variant_unref(reply);
+    }
+
+private:
+    bool owned() {
+        GVariant* reply = g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+            "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", busName), G_VARIANT_TYPE("(b)"),
+            G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+        gboolean has = FALSE;
+        if (reply) {
+            g_variant_get(reply, "(b)", &has);
+            g_variant_unref(reply);
+        }
+        return has;
+    }
+
+    GVariant* call(const char* interface, const char* method, GVariant* parameters) {
+        return g_dbus_connection_call_sync(bus_, busName, objectPath, interface, method, parameters, nullptr,
+                                           G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+    }
+
+    GDBusConnection* bus_;
+    GPid pid_ = 0;
+};
+
+double now() { return static_cast<double>(g_get_real_time()) / G_USEC_PER_SEC; }
+
+struct Reminders : ::testing::Test {
+    FakeNotificationServer server;
+    std::shared_ptr<LocalNotificationCenter> center = LocalNotificationCenter::create(LocalNotificationCenter::Environment::desktop());
+    std::shared_ptr<ReminderScheduler> scheduler = ReminderScheduler::create(center);
+    std::vector<std::string> opened;
+
+    void SetUp() override {
+        scheduler->onOpen = [this](const std::string& item) { opened.push_back(item); };
+    }
+    void TearDown() override {
+        center->removePendingRequests({"reminder:1", "reminder:2", "reminder:3", "calendar:1"});
+    }
+    std::vector<std::string> pending() {
+        std::vector<std::string> identifiers;
+        bool done = false;
+        center->pendingRequests([&](std::vector<NotificationRequest> requests) {
+            for (const auto& request : requests) identifiers.push_back(request.identifier);
+            done = true;
+        });
+        runUntil([&] { return done; });
+        return identifiers;
+    }
+};
+
+TEST_F(Reminders, AReminderIsShownAtItsTimeAndAClickOpensItsItem) {
+    scheduler->update({{"1", "42", "Позвонить в банк", (now() + 2) * 1000}});
+    ASSERT_TRUE(runUntil([&] { return pending().size() == 1; }));
+    ASSERT_TRUE(runUntil([&] { return server.notifications().size() == 1; }, 6));
+    auto shown = server.notifications()[0];
+    EXPECT_EQ(shown.summary, "Позвонить в банк");
+    EXPECT_EQ(shown.body, "Напоминание Orvela");
+    EXPECT_EQ(shown.desktopEntry, "ru.orvela.Orvela");
+    EXPECT_NE(std::find(shown.actions.begin(), shown.actions.end(), "default"), shown.actions.end());
+    EXPECT_TRUE(pending().empty());
+
+    server.click(shown.id);
+    EXPECT_TRUE(runUntil([&] { return opened == std::vector<std::string>{"42"}; }));
+}
+
+TEST_F(Reminders, NothingIsShownWhileTheWindowIsInFront) {
+    scheduler->isWindowInFront = [] { return true; };
+    auto before = server.notifications().size();
+    scheduler->update({{"2", "43", "Тихо", (now() + 1) * 1000}});
+    runFor(3);
+    EXPECT_TRUE(pending().empty());
+    EXPECT_EQ(server.notifications().size(), before);
+}
+
+TEST_F(Reminders, AnEmptyListWithdrawsOnlyReminders) {
+    NotificationRequest foreign{"calendar:1", "Чужое", "", false, {}, *CalendarTrigger::at(now() + 3600)};
+    center->add(foreign);
+    scheduler->update({{"3", "44", "Потом", (now() + 3600) * 1000}});
+    ASSERT_TRUE(runUntil([&] { return pending().size() == 2; }));
+    scheduler->update({});
+    EXPECT_TRUE(runUntil([&] { return pending() == std::vector<std::string>{"calendar:1"}; }));
+}
+
+TEST(RemindersWithoutAServer, DeliveryFailsQuietlyWithOneLine) {
+    auto center = LocalNotificationCenter::create(LocalNotificationCenter::Environment::desktop());
+    auto scheduler = ReminderScheduler::create(center);
+    ::testing::internal::CaptureStderr();
+    scheduler->update({{"4", "45", "Некому показать", (now() + 1) * 1000}});
+    runFor(2.5);
+    std::string logged = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
+    EXPECT_EQ(logged.rfind("Orvela: notifications: ", 0), 0u) << logged;
+}
+
+}  // namespace
+}  // namespace orvela
+
+int main(int argc, char** argv) {
+    orvela::testing::Harness::prepareEnvironment();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
