@@ -136,8 +136,7 @@ struct Reminders : ::testing::Test {
 
 TEST_F(Reminders, AReminderIsShownAtItsTimeAndAClickOpensItsItem) {
     scheduler->update({{"1", "42", "Позвонить в банк", (now() + 2) * 1000}});
-    ASSERT_TRUE(runUntil([&] { return pending().size() == 1; }));
-    ASSERT_TRUE(runUntil([&] { return server.notifications().size() == 1; }, 6));
+    ASSERT_TRUE(runUntil([&] { return server.notifications().size() == 1; }, 8));
     auto shown = server.notifications()[0];
     EXPECT_EQ(shown.summary, "Позвонить в банк");
     EXPECT_EQ(shown.body, "Напоминание Orvela");
