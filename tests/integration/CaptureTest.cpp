@@ -263,10 +263,3 @@ TEST(Placement, ThePanelOpensOnTheMonitorUnderThePointerAt68PercentOfItsHeight) 
 
 }  // namespace
 }  // namespace orvela
-
-int main(int argc, char** argv) {
-    orvela::testing::Harness::prepareEnvironment();
-    gtk_init(&argc, &argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

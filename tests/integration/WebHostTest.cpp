@@ -415,10 +415,3 @@ TEST_F(MainWindow, AQuietWindowNeverTakesTheFocus) {
 
 }  // namespace
 }  // namespace orvela
-
-int main(int argc, char** argv) {
-    orvela::testing::Harness::prepareEnvironment();
-    gtk_init(&argc, &argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
