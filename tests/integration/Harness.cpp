@@ -137,10 +137,13 @@ nlohmann::json Harness::siteState() { return control(""); }
 
 bool runUntil(const std::function<bool()>& condition, double seconds) {
     gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(seconds * G_USEC_PER_SEC);
-    while (!condition() && g_get_monotonic_time() < deadline) {
+    // The answer is the one the loop saw: asking again could disagree when the condition is a race.
+    bool met = condition();
+    while (!met && g_get_monotonic_time() < deadline) {
         if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(2000);
+        met = condition();
     }
-    return condition();
+    return met;
 }
 
 void runFor(double seconds) { runUntil([] { return false; }, seconds); }

@@ -23,11 +23,13 @@ public:
         const char* argv[] = {"/usr/bin/python3", "-m", "dbusmock", "--template", "notification_daemon", "-p",
                               R"({"capabilities": "body actions sound"})", nullptr};
         g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &pid_, nullptr);
-        EXPECT_TRUE(runUntil([&] { return owned(); }));
+        EXPECT_TRUE(runUntil([&] { return owned(); }, 15));
     }
     ~FakeNotificationServer() {
         ::kill(pid_, SIGTERM);
         ::waitpid(pid_, nullptr, 0);
+        // The bus may still list the name of a server that has just exited; the next test must not see it.
+        runUntil([&] { return !owned(); }, 5);
         g_object_unref(bus_);
     }
 
