@@ -109,15 +109,37 @@ std::filesystem::path DefaultsStore::standardPath() {
     return std::filesystem::path(g_get_user_config_dir()) / "orvela" / "defaults.json";
 }
 
-std::map<std::string, std::string> DefaultsStore::argumentDomain(const std::vector<std::string>& arguments) {
-    std::map<std::string, std::string> domain;
+namespace {
+
+// Walks the arguments, handing each "-key value" pair to one callback and every
+// other argument to the other.
+template <class Pair, class Other>
+void splitArguments(const std::vector<std::string>& arguments, Pair pair, Other other) {
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (argument.size() < 2 || argument[0] != '-' || i + 1 >= arguments.size()) continue;
-        domain[argument.substr(1)] = arguments[i + 1];
+        if (argument.size() < 2 || argument[0] != '-' || i + 1 >= arguments.size()) {
+            other(argument);
+            continue;
+        }
+        pair(argument.substr(1), arguments[i + 1]);
         ++i;
     }
+}
+
+}  // namespace
+
+std::map<std::string, std::string> DefaultsStore::argumentDomain(const std::vector<std::string>& arguments) {
+    std::map<std::string, std::string> domain;
+    splitArguments(arguments, [&](std::string key, const std::string& value) { domain[std::move(key)] = value; },
+                   [](const std::string&) {});
     return domain;
+}
+
+std::vector<std::string> DefaultsStore::otherArguments(const std::vector<std::string>& arguments) {
+    std::vector<std::string> others;
+    splitArguments(arguments, [](const std::string&, const std::string&) {},
+                   [&](const std::string& argument) { others.push_back(argument); });
+    return others;
 }
 
 void DefaultsStore::load() {

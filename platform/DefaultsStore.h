@@ -46,7 +46,10 @@ public:
     void setBool(bool value, const std::string& key);
     void removeObjectForKey(const std::string& key);
 
+    // The "-key value" pairs among the command-line arguments (program name left out).
     static std::map<std::string, std::string> argumentDomain(const std::vector<std::string>& arguments);
+    // The arguments that are not such pairs, in their order.
+    static std::vector<std::string> otherArguments(const std::vector<std::string>& arguments);
 
 private:
     const nlohmann::json* persistent(const std::string& key) const;

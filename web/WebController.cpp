@@ -91,7 +91,11 @@ WebController::WebController(DefaultsStore& defaults)
                                             settings, nullptr));
     g_object_unref(settings);
 
-    window_ = GObjectPtr<GtkWidget>::retain(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+    // Inside the application the window carries its menu bar and keyboard shortcuts.
+    GApplication* application = g_application_get_default();
+    window_ = GObjectPtr<GtkWidget>::retain(GTK_IS_APPLICATION(application)
+                                                ? gtk_application_window_new(GTK_APPLICATION(application))
+                                                : gtk_window_new(GTK_WINDOW_TOPLEVEL));
     GtkWindow* window = GTK_WINDOW(window_.get());
     if (quiet) QuietWindow::configure(window);
     gtk_window_set_title(window, "Orvela");

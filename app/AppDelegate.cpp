@@ -1,0 +1,201 @@
+#include "app/AppDelegate.h"
+
+#include "app/AppLinks.h"
+#include "app/MainMenu.h"
+#include "platform/MainQueue.h"
+#include "reminders/LocalNotificationCenter.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace orvela {
+namespace {
+
+// The hand-off's view of the web host, which may be gone by the time a page
+// answer arrives.
+class WebCaptureTarget : public CaptureTarget {
+public:
+    explicit WebCaptureTarget(std::weak_ptr<WebController> web) : web_(std::move(web)) {}
+
+    bool bridgeReady() const override {
+        auto web = web_.lock();
+        return web && web->bridgeReady();
+    }
+    void capture(const std::string& text, std::function<void(bool)> done) override {
+        if (auto web = web_.lock())
+            web->capture(text, std::move(done));
+        else
+            done(false);
+    }
+
+private:
+    std::weak_ptr<WebController> web_;
+};
+
+std::vector<std::string> addressesOf(GFile** files, int count) {
+    std::vector<std::string> addresses;
+    for (int i = 0; i < count; ++i) {
+        char* uri = g_file_get_uri(files[i]);
+        if (uri) addresses.emplace_back(uri);
+        g_free(uri);
+    }
+    return addresses;
+}
+
+}  // namespace
+
+std::shared_ptr<AppDelegate> AppDelegate::create(GtkApplication* application) {
+    std::shared_ptr<AppDelegate> delegate(new AppDelegate(application));
+    delegate->connectApplication();
+    return delegate;
+}
+
+AppDelegate::AppDelegate(GtkApplication* application) : application_(application) {}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::connectApplication() {
+    auto& c = connections_;
+    c.push_back(SignalConnection::connect<void(GApplication*)>(application_, "startup", [this](GApplication*) {
+        createParts();
+        // The quiet and smoke launches keep their window out of the taskbar when
+        // the web host builds it; nothing else of the launch kind to set up here.
+        applicationDidFinishLaunching();
+    }));
+    c.push_back(SignalConnection::connect<void(GApplication*)>(application_, "activate", [this](GApplication*) {
+        activated();
+    }));
+    c.push_back(SignalConnection::connect<void(GApplication*, GFile**, gint, gchar*)>(
+        application_, "open", [this](GApplication*, GFile** files, gint count, gchar*) {
+            ownLaunchPending_ = false;
+            openURLs(addressesOf(files, count));
+        }));
+}
+
+void AppDelegate::createParts() {
+    // The application runs until it is told to quit, with or without a window.
+    g_application_hold(G_APPLICATION(application_));
+    capture = CapturePanel::create();
+    pending = std::make_unique<PendingCaptures>(DefaultsStore::standardUserDefaults(), pendingCapturesKey);
+    reminders = ReminderScheduler::create(LocalNotificationCenter::create(LocalNotificationCenter::Environment::desktop()));
+    settings = &AppSettings::shared();
+    launch.emplace(DefaultsStore::standardUserDefaults());
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (launch->underTests()) return;
+    WebController::quiet = launch->quiet();
+    web = WebController::create();
+
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    web->onMessage = [weak](const BridgeMessage& message) {
+        if (auto self = weak.lock()) self->receive(message);
+    };
+    web->onBridgeReadyChange = [weak](bool ready) {
+        if (auto self = weak.lock(); self && ready) self->siteReady();
+    };
+    reminders->onOpen = [weak](const std::string& item) {
+        if (auto self = weak.lock()) self->open(item);
+    };
+    reminders->isWindowInFront = [weak] {
+        auto self = weak.lock();
+        // The main window has the keyboard only while the application is the active one.
+        return self && self->web && gtk_window_is_active(self->web->window());
+    };
+    handOff = CaptureHandOff::create(*pending, std::make_shared<WebCaptureTarget>(web));
+    capture->onSave = [weak](const std::string& text, CaptureHost::Done done) {
+        auto self = weak.lock();
+        if (!self) {
+            done(CaptureOutcome::failed);
+            return;
+        }
+        self->handOff->save(text, std::move(done));
+    };
+    menu = std::make_unique<MainMenu>(application_, weak);
+
+    if (launch->smokeTest()) {
+        std::printf("smoke: ok\n");
+        std::exit(0);
+    }
+    // The snapshot mode takes over from here.
+    if (launch->snapshot()) return;
+
+    updater = std::make_unique<UpdateChecker>();
+    updater->start();
+    hotKey.hotKey = HotKey::create([weak] {
+        if (auto self = weak.lock()) self->capture->toggle();
+    });
+    subscriptions.push_back(settings->captureShortcut.subscribe([weak](const Shortcut& shortcut) {
+        if (auto self = weak.lock()) self->registerHotKey(shortcut);
+    }));
+    subscriptions.push_back(settings->showMenuBarIcon.subscribe([weak](bool shown) {
+        if (auto self = weak.lock()) self->setStatusItem(shown);
+    }));
+    // The badge reads the setting, which is stored only after its listeners ran.
+    subscriptions.push_back(settings->showDockBadge.subscribe([weak](bool) {
+        MainQueue::async<AppDelegate>(weak, [](AppDelegate& self) { self.updateBadge(); });
+    }));
+    bringMainWindowForward();
+}
+
+void AppDelegate::activated() {
+    if (std::exchange(ownLaunchPending_, false)) return;
+    applicationShouldHandleReopen(hasVisibleWindows());
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool visibleWindows) {
+    if (!web) return false;
+    if (visibleWindows) return true;
+    bringMainWindowForward();
+    return true;
+}
+
+void AppDelegate::openURLs(const std::vector<std::string>& addresses) {
+    if (!web) return;
+    for (const auto& link : appLinks(addresses)) {
+        if (link.kind == AppLink::Kind::capture)
+            capture->show();
+        else
+            web->navigate(link.path);
+    }
+}
+
+void AppDelegate::receive(const BridgeMessage& message) {
+    if (auto* inbox = std::get_if<BridgeMessage::Inbox>(&message.value)) {
+        inboxCount = inbox->count;
+        updateBadge();
+    } else if (auto* list = std::get_if<BridgeMessage::Reminders>(&message.value)) {
+        reminders->update(list->list);
+    }
+}
+
+void AppDelegate::siteReady() {
+    handOff->flushPending();
+    if (auto item = std::exchange(itemToOpen, std::nullopt)) web->openItem(*item);
+}
+
+void AppDelegate::open(const std::string& item) {
+    if (!web->bridgeReady()) {
+        itemToOpen = item;
+        bringMainWindowForward();
+        return;
+    }
+    web->openItem(item);
+}
+
+void AppDelegate::registerHotKey(const Shortcut& shortcut) { hotKey.registerHotKey(shortcut); }
+
+// The tray icon and the launcher badge show inboxCount; this build has neither yet.
+void AppDelegate::setStatusItem(bool) {}
+void AppDelegate::updateBadge() {}
+
+void AppDelegate::bringMainWindowForward() { web->bringForward(); }
+
+bool AppDelegate::hasVisibleWindows() const {
+    for (GList* window = gtk_application_get_windows(application_); window; window = window->next) {
+        if (gtk_widget_get_visible(GTK_WIDGET(window->data))) return true;
+    }
+    return false;
+}
+
+}  // namespace orvela
