@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 
 namespace orvela {
@@ -55,6 +56,8 @@ const std::vector<Action>& actions() {
         {"copy", nullptr, edit(WEBKIT_EDITING_COMMAND_COPY)},
         {"paste", nullptr, edit(WEBKIT_EDITING_COMMAND_PASTE)},
         {"select-all", nullptr, edit(WEBKIT_EDITING_COMMAND_SELECT_ALL)},
+        // Two items search, each showing its own key.
+        {"find", nullptr, delegate<&AppDelegate::search>()},
         {"search", nullptr, delegate<&AppDelegate::search>()},
         {"reload", nullptr, delegate<&AppDelegate::reload>()},
         {"zoom-reset", nullptr, delegate<&AppDelegate::zoomReset>()},
@@ -118,7 +121,7 @@ const std::vector<Menu>& menus() {
           {"Вставить", "paste", {"<Primary>v"}},
           {"Выделить всё", "select-all", {"<Primary>a"}},
           separator,
-          {"Найти…", "search", {"<Primary>f"}}}},
+          {"Найти…", "find", {"<Primary>f"}}}},
         {"Вид",
          {{"Обновить", "reload", {"<Primary>r"}},
           separator,
@@ -196,6 +199,8 @@ void MainMenu::addActions() {
 }
 
 void MainMenu::buildMenuBar() {
+    // Keys are set once per action, after all its items are known.
+    std::map<std::string, std::vector<const char*>> keysOf;
     GObjectPtr<GMenu> bar(g_menu_new());
     for (const auto& menu : menus()) {
         GObjectPtr<GMenu> submenu(g_menu_new());
@@ -212,10 +217,8 @@ void MainMenu::buildMenuBar() {
             }
             std::string name = detailedName(item);
             g_menu_append(section.get(), item.label, name.c_str());
-            if (item.keys.empty()) continue;
-            std::vector<const char*> keys = item.keys;
-            keys.push_back(nullptr);
-            gtk_application_set_accels_for_action(application_, name.c_str(), keys.data());
+            auto& keys = keysOf[name];
+            keys.insert(keys.end(), item.keys.begin(), item.keys.end());
         }
         closeSection();
         // The open windows follow the menu's own items.
@@ -223,6 +226,11 @@ void MainMenu::buildMenuBar() {
         g_menu_append_submenu(bar.get(), menu.title, G_MENU_MODEL(submenu.get()));
     }
     gtk_application_set_menubar(application_, G_MENU_MODEL(bar.get()));
+    for (auto& [name, keys] : keysOf) {
+        if (keys.empty()) continue;
+        keys.push_back(nullptr);
+        gtk_application_set_accels_for_action(application_, name.c_str(), keys.data());
+    }
 }
 
 void MainMenu::followWindows() {

@@ -6,7 +6,9 @@
 //   POST /__control?delay=MS           answer every page request MS milliseconds late
 //   POST /__control?hang=1|0           stop answering page requests, or answer again
 //   POST /__control?reminders          the request body (a JSON list) becomes the reminders
-//   GET  /__state                      the Inbox and the reminders, as stored
+//   POST /__control?reject=TEXT        refuse to file captures of exactly this text ("" for none)
+//   GET  /__state                      the Inbox and the reminders, as stored; every attempt to
+//                                      file a capture; what the page reported doing ("trace")
 //
 // Usage: orvela-demo-site [--port N] [--data FILE] [--site FOLDER]
 // It prints "listening on http://127.0.0.1:PORT/" once it accepts connections.
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <libsoup/soup.h>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,7 +45,7 @@ public:
     void handle(SoupServerMessage* message, const char* path, GHashTable* query) {
         std::string route = path;
         if (route == "/__control") return control(message, query);
-        if (route == "/__state") return reply(message, 200, "application/json", state_.dump());
+        if (route == "/__state") return reply(message, 200, "application/json", report().dump());
         if (hanging_) {
             // Never answered until hanging stops.
             soup_server_message_pause(message);
@@ -88,6 +91,7 @@ private:
         const char* method = soup_server_message_get_method(message);
         if (route == "/api/state") return reply(message, 200, "application/json", state_.dump());
         if (route == "/api/inbox" && g_strcmp0(method, "POST") == 0) return file(message);
+        if (route == "/api/trace" && g_strcmp0(method, "POST") == 0) return trace(message);
         if (route == "/download/report.pdf") return download(message);
         if (route == "/frames") return frames(message);
         for (const char* section : sections) {
@@ -99,20 +103,40 @@ private:
         reply(message, 404, "text/plain; charset=utf-8", "Не найдено");
     }
 
-    void file(SoupServerMessage* message) {
-        if (capturesFail_) return reply(message, 503, "application/json", R"({"error":"unavailable"})");
-        SoupMessageBody* body = soup_server_message_get_request_body(message);
-        GBytes* bytes = soup_message_body_flatten(body);
+    static json requestBody(SoupServerMessage* message) {
+        GBytes* bytes = soup_message_body_flatten(soup_server_message_get_request_body(message));
         gsize size = 0;
         const char* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
-        auto request = json::parse(std::string(data ? data : "", size), nullptr, false);
+        auto parsed = json::parse(std::string(data ? data : "", size), nullptr, false);
         g_bytes_unref(bytes);
+        return parsed;
+    }
+
+    json report() const {
+        json everything = state_;
+        everything["attempts"] = attempts_;
+        everything["trace"] = trace_;
+        return everything;
+    }
+
+    void file(SoupServerMessage* message) {
+        auto request = requestBody(message);
         if (!request.is_object() || !request["text"].is_string())
             return reply(message, 400, "application/json", R"({"error":"text required"})");
+        bool refused = capturesFail_ || (rejected_ && request["text"] == *rejected_);
+        attempts_.push_back({{"text", request["text"]}, {"accepted", !refused}});
+        if (refused) return reply(message, 503, "application/json", R"({"error":"unavailable"})");
         json item = {{"id", "i" + std::to_string(state_["inbox"].size() + 1)}, {"text", request["text"]}};
         state_["inbox"].push_back(item);
         save();
         reply(message, 201, "application/json", item.dump());
+    }
+
+    // The page tells what the application asked of it: {"call": …, "value": …}.
+    void trace(SoupServerMessage* message) {
+        auto entry = requestBody(message);
+        if (entry.is_object()) trace_.push_back(entry);
+        reply(message, 204, "text/plain", "");
     }
 
     void download(SoupServerMessage* message) {
@@ -138,17 +162,17 @@ private:
         if (const char* captures = value("captures")) capturesFail_ = g_str_equal(captures, "fail");
         if (const char* delay = value("delay")) delayMilliseconds_ = std::atoi(delay);
         if (const char* hang = value("hang")) setHanging(g_str_equal(hang, "1"));
+        if (const char* reject = value("reject")) {
+            if (*reject) rejected_ = reject;
+            else rejected_.reset();
+        }
         if (query && g_hash_table_contains(query, "reminders")) {
-            GBytes* bytes = soup_message_body_flatten(soup_server_message_get_request_body(message));
-            gsize size = 0;
-            const char* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
-            auto list = json::parse(std::string(data ? data : "", size), nullptr, false);
-            g_bytes_unref(bytes);
+            auto list = requestBody(message);
             if (!list.is_array()) return reply(message, 400, "text/plain", "a JSON list is required");
             state_["reminders"] = list;
             save();
         }
-        reply(message, 200, "application/json", state_.dump());
+        reply(message, 200, "application/json", report().dump());
     }
 
     void setHanging(bool hanging) {
@@ -183,6 +207,9 @@ private:
     std::filesystem::path data_;
     std::filesystem::path site_;
     json state_ = json::object();
+    json attempts_ = json::array();
+    json trace_ = json::array();
+    std::optional<std::string> rejected_;
     bool capturesFail_ = false;
     int delayMilliseconds_ = 0;
     bool hanging_ = false;

@@ -17,6 +17,14 @@ function post(message) {
   if (channel) channel.postMessage(message);
 }
 
+// Tells the site what the application asked of the page, for the tests to read.
+function trace(call, value) {
+  fetch("/api/trace", {
+    method: "POST", headers: { "Content-Type": "application/json" }, body: JSON.stringify({ call, value }),
+    keepalive: true,
+  }).catch(() => {});
+}
+
 function report() {
   if (state.inbox.length !== sentCount) {
     sentCount = state.inbox.length;
@@ -82,12 +90,16 @@ function go(path) {
 }
 
 window.orvelaNative = {
-  navigate: go,
-  openItem(id) { go("/item/" + encodeURIComponent(id)); },
+  navigate(path) { trace("navigate", path); go(path); },
+  openItem(id) { trace("openItem", id); go("/item/" + encodeURIComponent(id)); },
   capture,
-  openQuickAdd() { document.getElementById("quick-add-text").focus(); showPanel("Новая запись"); },
-  openDiktor() { showPanel("Диктор слушает…"); },
-  openSearch() { showPanel("Поиск"); },
+  openQuickAdd() {
+    trace("command", "openQuickAdd");
+    document.getElementById("quick-add-text").focus();
+    showPanel("Новая запись");
+  },
+  openDiktor() { trace("command", "openDiktor"); showPanel("Диктор слушает…"); },
+  openSearch() { trace("command", "openSearch"); showPanel("Поиск"); },
 };
 
 document.addEventListener("click", (event) => {
@@ -102,6 +114,9 @@ document.getElementById("quick-add").addEventListener("submit", async (event) =>
   if (field.value.trim() && (await capture(field.value))) field.value = "";
 });
 window.addEventListener("popstate", render);
+// The page zoom shows in the width of the viewport in CSS pixels.
+window.addEventListener("resize", () => trace("width", window.innerWidth));
+trace("loaded", { path: location.pathname, width: window.innerWidth });
 
 refresh().then(() => post({ type: "ready" }), () => {});
 setInterval(() => refresh().catch(() => {}), 2000);
