@@ -135,7 +135,10 @@ private:
     // The page tells what the application asked of it: {"call": …, "value": …}.
     void trace(SoupServerMessage* message) {
         auto entry = requestBody(message);
-        if (entry.is_object()) trace_.push_back(entry);
+        if (!entry.is_object()) return reply(message, 400, "text/plain", "a JSON object is required");
+        // Wall-clock milliseconds, for timing a start-up from outside.
+        entry["receivedAt"] = g_get_real_time() / 1000;
+        trace_.push_back(entry);
         reply(message, 204, "text/plain", "");
     }
 

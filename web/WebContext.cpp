@@ -28,6 +28,10 @@ WebKitWebContext* shared() {
         WebKitWebsiteDataManager* manager = webkit_website_data_manager_new(
             "base-data-directory", data.c_str(), "base-cache-directory", cache.c_str(), nullptr);
         WebKitWebContext* created = webkit_web_context_new_with_website_data_manager(manager);
+        // One web application in one view: no page cache for back and forward, a
+        // small memory cache. The application navigates within its page, so the
+        // user never waits on what this leaves out.
+        webkit_web_context_set_cache_model(created, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
         auto cookies = data / "cookies.sqlite";
         std::error_code ignored;
         std::filesystem::create_directories(data, ignored);

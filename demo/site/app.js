@@ -118,5 +118,8 @@ window.addEventListener("popstate", render);
 window.addEventListener("resize", () => trace("width", window.innerWidth));
 trace("loaded", { path: location.pathname, width: window.innerWidth });
 
-refresh().then(() => post({ type: "ready" }), () => {});
+refresh().then(() => {
+  post({ type: "ready" });
+  trace("ready", location.pathname);
+}, () => {});
 setInterval(() => refresh().catch(() => {}), 2000);
