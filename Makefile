@@ -51,6 +51,7 @@ bench: build
 	cmake --build $(BENCH_BUILD)
 	$(BENCH_BUILD)/bin/orvela-core-bench
 	tests/integration/desktop-session $(BENCH_BUILD)/bin/hotkey-latency $(BUILD)/bin/orvela-capture-preview
+	tests/integration/desktop-session bench/startup $(BENCH_BUILD)/bin
 
 fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))
