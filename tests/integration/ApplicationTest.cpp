@@ -1,6 +1,7 @@
 // The orvela executable as a user meets it: started against the stand-in site,
 // driven with the keyboard through the X server, reached again through links and
 // second launches.
+#include "tests/integration/FakeNotificationServer.h"
 #include "tests/integration/Harness.h"
 
 #include <algorithm>
@@ -16,6 +17,7 @@ namespace orvela {
 namespace {
 
 using nlohmann::json;
+using testing::FakeNotificationServer;
 using testing::Harness;
 using testing::runFor;
 using testing::runUntil;
@@ -307,6 +309,35 @@ TEST_F(ApplicationTest, LinksAndSecondLaunchesReachTheRunningInstance) {
     EXPECT_EQ(second.status, 0);
     EXPECT_TRUE(runUntil(mainWindowVisible)) << "a second launch brings the hidden window back";
     EXPECT_TRUE(app.running());
+
+    // The application's actions are on the bus too, as for any GTK application.
+    runProgram({"gdbus", "call", "--session", "--dest", "ru.orvela.Orvela", "--object-path", "/ru/orvela/Orvela",
+                "--method", "org.gtk.Actions.Activate", "help", "[]", "{}"});
+    EXPECT_TRUE(runUntil([] {
+        auto opened = Harness::shared().openedInBrowser();
+        return std::find(opened.begin(), opened.end(), "https://orvela.ru") != opened.end();
+    }));
+}
+
+TEST_F(ApplicationTest, AClickedReminderOpensItsItemInThePage) {
+    FakeNotificationServer server;
+    double now = static_cast<double>(g_get_real_time()) / G_USEC_PER_SEC;
+    json reminders = json::array({{{"id", "r1"}, {"itemId", "i42"}, {"title", "Позвонить в банк"}, {"atMs", (now + 4) * 1000}}});
+    Harness::shared().control("reminders=set", reminders.dump());
+    size_t loads = traced("loaded").size();
+    Application app;
+    ASSERT_TRUE(waitForPage(loads));
+    // While the window is in front a reminder is not shown; it goes out of sight.
+    focusMainWindow();
+    press("ctrl+w");
+    ASSERT_TRUE(runUntil([] { return !mainWindowVisible(); }));
+
+    ASSERT_TRUE(runUntil([&] { return server.notifications().size() == 1; }, 15));
+    EXPECT_EQ(server.notifications()[0].summary, "Позвонить в банк");
+    server.click(server.notifications()[0].id);
+    EXPECT_TRUE(runUntil([] { return traced("openItem") == std::vector<json>{"i42"}; }));
+    EXPECT_TRUE(mainWindowVisible());
+    Harness::shared().control("reminders=set", "[]");
 }
 
 TEST_F(ApplicationTest, MenuShortcutsReachThePage) {
