@@ -4,6 +4,7 @@
 #include "app/AppConfig.h"
 #include "app/PageZoom.h"
 #include "platform/Desktop.h"
+#include "platform/MainQueue.h"
 #include "web/BridgeMessage.h"
 
 namespace orvela {
@@ -12,8 +13,37 @@ void AppDelegate::showCapture() { capture->show(); }
 
 void AppDelegate::showMain() { bringMainWindowForward(); }
 
-// The settings window belongs to the tray icon's menu as much as to this one.
-void AppDelegate::showSettings() {}
+void AppDelegate::showSettings() {
+    if (settingsWindow) gtk_widget_destroy(settingsWindow.get());
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    settingsView_ = SettingsView::create(*settings, hotKey.hotKeyTaken, [weak] {
+        auto self = weak.lock();
+        if (!self) return;
+        if (self->settingsWindow) gtk_window_close(GTK_WINDOW(self->settingsWindow.get()));
+        self->web->navigate("/settings");
+    });
+
+    settingsWindow = GObjectPtr<GtkWidget>::retain(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+    GtkWindow* window = GTK_WINDOW(settingsWindow.get());
+    gtk_window_set_title(window, "Настройки");
+    gtk_window_set_resizable(window, FALSE);
+    gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
+    gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+    gtk_container_add(GTK_CONTAINER(window), settingsView_->widget());
+    // Closing hides it; the next showing replaces it.
+    g_signal_connect(window, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
+    gtk_application_add_window(application_, window);
+    gtk_window_present(window);
+
+    // After the next recorded shortcut the form is built again, with the hot key's new state.
+    auto delivered = std::make_shared<int>(0);
+    subscriptions.push_back(settings->captureShortcut.subscribe([weak, delivered](const Shortcut&) {
+        if (++*delivered != 2) return;
+        MainQueue::async<AppDelegate>(weak, [](AppDelegate& self) {
+            if (self.settingsWindow && gtk_widget_get_visible(self.settingsWindow.get())) self.showSettings();
+        });
+    }));
+}
 
 void AppDelegate::goFromMenu(const std::string& path) { web->navigate(path); }
 

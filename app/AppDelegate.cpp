@@ -2,6 +2,7 @@
 
 #include "app/AppLinks.h"
 #include "app/MainMenu.h"
+#include "platform/LauncherEntry.h"
 #include "platform/MainQueue.h"
 #include "reminders/LocalNotificationCenter.h"
 
@@ -183,11 +184,32 @@ void AppDelegate::open(const std::string& item) {
     web->openItem(item);
 }
 
-void AppDelegate::registerHotKey(const Shortcut& shortcut) { hotKey.registerHotKey(shortcut); }
+void AppDelegate::registerHotKey(const Shortcut& shortcut) {
+    hotKey.registerHotKey(shortcut);
+    registeredShortcut_ = shortcut;
+    menuNeedsUpdate();
+}
 
-// The tray icon and the launcher badge show inboxCount; this build has neither yet.
-void AppDelegate::setStatusItem(bool) {}
-void AppDelegate::updateBadge() {}
+void AppDelegate::setStatusItem(bool shown) {
+    if (shown == static_cast<bool>(statusItem)) return;
+    if (!shown) {
+        statusItem.reset();
+        return;
+    }
+    statusItem = std::make_unique<StatusItem>(application_);
+    updateBadge();
+}
+
+void AppDelegate::updateBadge() {
+    auto badge = launcherBadge(inboxCount, settings->showDockBadge.get());
+    LauncherEntry::update(badge.count, badge.visible);
+    if (statusItem) statusItem->setTitle(statusTitle(inboxCount));
+    menuNeedsUpdate();
+}
+
+void AppDelegate::menuNeedsUpdate() {
+    if (statusItem) statusItem->setRows(statusMenuRows(inboxCount, hotKey.hotKeyTaken, registeredShortcut_));
+}
 
 void AppDelegate::bringMainWindowForward() { web->bringForward(); }
 

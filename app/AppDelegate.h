@@ -2,6 +2,7 @@
 
 #include "app/CaptureHandOff.h"
 #include "app/LaunchOptions.h"
+#include "app/StatusItem.h"
 #include "app/UpdateChecker.h"
 #include "capture/CapturePanel.h"
 #include "capture/HotKeyRegistration.h"
@@ -9,6 +10,7 @@
 #include "platform/Observable.h"
 #include "reminders/ReminderScheduler.h"
 #include "settings/AppSettings.h"
+#include "settings/SettingsView.h"
 #include "web/WebController.h"
 
 #include <cstdint>
@@ -71,10 +73,15 @@ private:
     void registerHotKey(const Shortcut& shortcut);
     void setStatusItem(bool shown);
     void updateBadge();
+    // The tray menu follows the count and the capture key as they change.
+    void menuNeedsUpdate();
     void bringMainWindowForward();
     bool hasVisibleWindows() const;
 
     GtkApplication* application_;
+    // The shortcut of the latest registration; the settings store it only after
+    // their listeners, the registration among them, have run.
+    Shortcut registeredShortcut_ = Shortcut::defaultCapture;
     // A launch hands the running instance one activation or one set of links;
     // the first of them is the instance's own launch, not a reopen.
     bool ownLaunchPending_ = true;
@@ -85,6 +92,9 @@ private:
     std::shared_ptr<ReminderScheduler> reminders;
     AppSettings* settings = nullptr;
     HotKeyRegistration hotKey;
+    std::unique_ptr<StatusItem> statusItem;
+    GObjectPtr<GtkWidget> settingsWindow;
+    std::shared_ptr<SettingsView> settingsView_;
     int64_t inboxCount = 0;
     std::optional<std::string> itemToOpen;
     std::vector<Subscription> subscriptions;

@@ -55,22 +55,34 @@ constexpr const char* styleSheet = R"css(
     font-size: 11pt;
     color: alpha(@theme_fg_color, 0.4);
 }
+.orvela-settings .orvela-settings-hint {
+    font-size: 0.92em;
+    color: alpha(@theme_fg_color, 0.6);
+}
+.orvela-settings .orvela-settings-conflict {
+    font-size: 0.92em;
+    color: @error_color;
+}
 )css";
 
-// Icons of the build tree, beside the executables; an installed copy is in the
-// system's icon theme already.
 void addIconFolder() {
-    gchar* executable = g_file_read_link("/proc/self/exe", nullptr);
-    if (!executable) return;
-    gchar* folder = g_path_get_dirname(executable);
-    gchar* icons = g_build_filename(folder, "..", "share", "icons", nullptr);
-    if (g_file_test(icons, G_FILE_TEST_IS_DIR)) gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), icons);
-    g_free(icons);
-    g_free(folder);
-    g_free(executable);
+    if (auto folder = localIconFolder()) gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), folder->c_str());
 }
 
 }  // namespace
+
+std::optional<std::string> localIconFolder() {
+    gchar* executable = g_file_read_link("/proc/self/exe", nullptr);
+    if (!executable) return std::nullopt;
+    gchar* folder = g_path_get_dirname(executable);
+    gchar* icons = g_build_filename(folder, "..", "share", "icons", nullptr);
+    std::optional<std::string> found;
+    if (g_file_test(icons, G_FILE_TEST_IS_DIR)) found = icons;
+    g_free(icons);
+    g_free(folder);
+    g_free(executable);
+    return found;
+}
 
 void install() {
     static bool installed = false;

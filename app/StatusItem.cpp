@@ -1,0 +1,67 @@
+#include "app/StatusItem.h"
+
+#include "resources/AppStyle.h"
+
+#include <libayatana-appindicator/app-indicator.h>
+
+namespace orvela {
+namespace {
+
+// What a row runs; owned by the row's signal handler and freed with it.
+struct RowAction {
+    GtkApplication* application;
+    std::string action;
+    std::string path;
+};
+
+void activateRow(GtkMenuItem*, gpointer data) {
+    auto* row = static_cast<RowAction*>(data);
+    GVariant* parameter = row->path.empty() ? nullptr : g_variant_new_string(row->path.c_str());
+    g_action_group_activate_action(G_ACTION_GROUP(row->application), row->action.c_str(), parameter);
+}
+
+}  // namespace
+
+void StatusItem::connectRow(GtkWidget* widget, const StatusMenuRow& row) {
+    g_signal_connect_data(widget, "activate", G_CALLBACK(activateRow), new RowAction{application_, row.action, row.path},
+                          [](gpointer data, GClosure*) { delete static_cast<RowAction*>(data); }, GConnectFlags(0));
+}
+
+StatusItem::StatusItem(GtkApplication* application)
+    : application_(application),
+      indicator_(app_indicator_new("ru.orvela.Orvela", "MenuBarIcon-symbolic", APP_INDICATOR_CATEGORY_APPLICATION_STATUS)),
+      menu_(GObjectPtr<GtkWidget>::sink(gtk_menu_new())) {
+    if (auto icons = AppStyle::localIconFolder()) app_indicator_set_icon_theme_path(indicator_.get(), icons->c_str());
+    app_indicator_set_icon_full(indicator_.get(), "MenuBarIcon-symbolic", "Orvela");
+    app_indicator_set_title(indicator_.get(), "Orvela");
+    app_indicator_set_menu(indicator_.get(), GTK_MENU(menu_.get()));
+    app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);
+}
+
+StatusItem::~StatusItem() {
+    app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_PASSIVE);
+    gtk_widget_destroy(menu_.get());
+}
+
+void StatusItem::setTitle(const std::string& title) {
+    app_indicator_set_label(indicator_.get(), title.c_str(), "");
+}
+
+void StatusItem::setRows(const std::vector<StatusMenuRow>& rows) {
+    if (rows == rows_) return;
+    rows_ = rows;
+    GtkMenuShell* shell = GTK_MENU_SHELL(menu_.get());
+    GList* old = gtk_container_get_children(GTK_CONTAINER(menu_.get()));
+    for (GList* child = old; child; child = child->next) gtk_widget_destroy(GTK_WIDGET(child->data));
+    g_list_free(old);
+    for (const auto& row : rows) {
+        GtkWidget* widget = row.kind == StatusMenuRow::Kind::separator ? gtk_separator_menu_item_new()
+                                                                        : gtk_menu_item_new_with_label(row.title.c_str());
+        if (row.kind == StatusMenuRow::Kind::note) gtk_widget_set_sensitive(widget, FALSE);
+        if (row.kind == StatusMenuRow::Kind::item) connectRow(widget, row);
+        gtk_menu_shell_append(shell, widget);
+        gtk_widget_show(widget);
+    }
+}
+
+}  // namespace orvela

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/StatusMenu.h"
+#include "platform/GObjectPtr.h"
+
+#include <gtk/gtk.h>
+#include <vector>
+
+typedef struct _AppIndicator AppIndicator;
+
+namespace orvela {
+
+// The tray icon with the Inbox count beside it and its menu, published as a
+// status-notifier item. Its rows run the application's actions.
+class StatusItem {
+public:
+    explicit StatusItem(GtkApplication* application);
+    ~StatusItem();
+    StatusItem(const StatusItem&) = delete;
+    StatusItem& operator=(const StatusItem&) = delete;
+
+    void setTitle(const std::string& title);
+    // Replaces the menu's rows; the tray reads the menu anew whenever it changes.
+    void setRows(const std::vector<StatusMenuRow>& rows);
+
+private:
+    void connectRow(GtkWidget* widget, const StatusMenuRow& row);
+
+    GtkApplication* application_;
+    GObjectPtr<AppIndicator> indicator_;
+    GObjectPtr<GtkWidget> menu_;
+    std::vector<StatusMenuRow> rows_;
+};
+
+}  // namespace orvela

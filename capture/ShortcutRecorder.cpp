@@ -1,0 +1,105 @@
+#include "capture/ShortcutRecorder.h"
+
+#include "capture/KeyPositions.h"
+#include "capture/RecordedKey.h"
+
+namespace orvela {
+namespace {
+
+constexpr const char* recordingTitle = "Нажмите сочетание…";
+
+// GDK's modifier state in the flags a shortcut is made of; Caps Lock comes
+// along as the lock flag, which the shortcut then leaves out.
+uint64_t modifierFlags(guint state) {
+    uint64_t flags = 0;
+    if (state & GDK_LOCK_MASK) flags |= 0x10000;
+    if (state & GDK_SHIFT_MASK) flags |= Shortcut::shift;
+    if (state & GDK_CONTROL_MASK) flags |= Shortcut::control;
+    if (state & GDK_MOD1_MASK) flags |= Shortcut::option;
+    if (state & (GDK_SUPER_MASK | GDK_MOD4_MASK)) flags |= Shortcut::command;
+    return flags;
+}
+
+}  // namespace
+
+ShortcutRecorder::ShortcutRecorder(Binding shortcut)
+    : shortcut_(std::move(shortcut)),
+      box_(GObjectPtr<GtkWidget>::sink(gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6))),
+      button_(gtk_button_new_with_label("")),
+      reset_(gtk_button_new_from_icon_name("edit-undo-symbolic", GTK_ICON_SIZE_BUTTON)) {
+    gtk_widget_set_valign(box_.get(), GTK_ALIGN_CENTER);
+    gtk_widget_set_size_request(button_, 150, -1);
+    gtk_button_set_relief(GTK_BUTTON(reset_), GTK_RELIEF_NONE);
+    gtk_widget_set_tooltip_text(reset_, ("Вернуть " + Shortcut::defaultCapture.display()).c_str());
+    gtk_widget_set_no_show_all(reset_, TRUE);
+    gtk_box_pack_start(GTK_BOX(box_.get()), button_, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box_.get()), reset_, FALSE, FALSE, 0);
+    gtk_widget_show(button_);
+
+    connections_.push_back(SignalConnection::connect<void(GtkButton*)>(GTK_BUTTON(button_), "clicked", [this](GtkButton*) {
+        if (recording_) stop();
+        else start();
+    }));
+    connections_.push_back(SignalConnection::connect<void(GtkButton*)>(GTK_BUTTON(reset_), "clicked", [this](GtkButton*) {
+        shortcut_.set(Shortcut::defaultCapture);
+        refresh();
+    }));
+    // Recording ends when the recorder leaves the screen with its window.
+    connections_.push_back(SignalConnection::connect<void(GtkWidget*)>(box_.get(), "unmap", [this](GtkWidget*) {
+        if (recording_) stop();
+    }));
+    beep = [box = box_.get()] { gdk_display_beep(gtk_widget_get_display(box)); };
+    refresh();
+}
+
+ShortcutRecorder::~ShortcutRecorder() {
+    monitor_.reset();
+    connections_.clear();
+}
+
+void ShortcutRecorder::start() {
+    recording_ = true;
+    GtkWidget* window = gtk_widget_get_toplevel(box_.get());
+    // The window's own handler runs before its shortcuts and its focused widget.
+    if (GTK_IS_WINDOW(window)) {
+        monitor_ = SignalConnection::connect<gboolean(GtkWidget*, GdkEvent*)>(
+            window, "key-press-event",
+            [this](GtkWidget*, GdkEvent* event) { return keyPressed(&event->key) ? TRUE : FALSE; });
+    }
+    refresh();
+}
+
+void ShortcutRecorder::stop() {
+    recording_ = false;
+    monitor_.reset();
+    refresh();
+}
+
+bool ShortcutRecorder::keyPressed(const GdkEventKey* event) {
+    // Modifiers on their way to a combination are no key of their own.
+    if (event->is_modifier) return true;
+    auto position = KeyPositions::keyCodeOfX11(event->hardware_keycode);
+    auto key = position ? RecordedKey::of(*position, modifierFlags(event->state))
+                        : RecordedKey{RecordedKey::Kind::refuse, {}};
+    switch (key.kind) {
+    case RecordedKey::Kind::cancel:
+        stop();
+        break;
+    case RecordedKey::Kind::accept:
+        shortcut_.set(key.shortcut);
+        stop();
+        break;
+    case RecordedKey::Kind::refuse:
+        if (beep) beep();
+        break;
+    }
+    return true;
+}
+
+void ShortcutRecorder::refresh() {
+    Shortcut current = shortcut_.get();
+    gtk_button_set_label(GTK_BUTTON(button_), recording_ ? recordingTitle : current.display().c_str());
+    gtk_widget_set_visible(reset_, !recording_ && current != Shortcut::defaultCapture);
+}
+
+}  // namespace orvela

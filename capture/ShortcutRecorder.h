@@ -1,0 +1,51 @@
+#pragma once
+
+#include "capture/Shortcut.h"
+#include "platform/GObjectPtr.h"
+#include "platform/SignalConnection.h"
+
+#include <functional>
+#include <gtk/gtk.h>
+#include <optional>
+#include <vector>
+
+namespace orvela {
+
+// A button that shows the capture shortcut and, once clicked, takes the next key
+// press in its window as the new one. Every press while recording is swallowed,
+// so no menu or field sees it. A small button beside it brings back the default.
+class ShortcutRecorder {
+public:
+    struct Binding {
+        std::function<Shortcut()> get;
+        std::function<void(const Shortcut&)> set;
+    };
+
+    explicit ShortcutRecorder(Binding shortcut);
+    ~ShortcutRecorder();
+    ShortcutRecorder(const ShortcutRecorder&) = delete;
+    ShortcutRecorder& operator=(const ShortcutRecorder&) = delete;
+
+    GtkWidget* widget() const { return box_.get(); }
+    bool recording() const { return recording_; }
+    void start();
+    void stop();
+    // Shows the bound value again; after it changed elsewhere, too.
+    void refresh();
+
+    // Sounded for a key press that cannot be a shortcut.
+    std::function<void()> beep;
+
+private:
+    bool keyPressed(const GdkEventKey* event);
+
+    Binding shortcut_;
+    bool recording_ = false;
+    std::optional<SignalConnection> monitor_;
+    GObjectPtr<GtkWidget> box_;
+    GtkWidget* button_;
+    GtkWidget* reset_;
+    std::vector<SignalConnection> connections_;
+};
+
+}  // namespace orvela

@@ -1,0 +1,132 @@
+#include "settings/SettingsView.h"
+
+#include "app/AppConfig.h"
+#include "platform/MainQueue.h"
+#include "resources/AppStyle.h"
+
+namespace orvela {
+namespace {
+
+constexpr const char* hint = "Из любой программы откроет окошко записи во «Входящие».";
+constexpr const char* conflict = "Это сочетание уже занято другой программой — выберите другое.";
+
+// A boxed group of rows, as in a preferences page.
+GtkWidget* addGroup(GtkWidget* form) {
+    GtkWidget* frame = gtk_frame_new(nullptr);
+    GtkWidget* rows = gtk_list_box_new();
+    gtk_list_box_set_selection_mode(GTK_LIST_BOX(rows), GTK_SELECTION_NONE);
+    gtk_list_box_set_header_func(
+        GTK_LIST_BOX(rows),
+        [](GtkListBoxRow* row, GtkListBoxRow* before, gpointer) {
+            if (before && !gtk_list_box_row_get_header(row))
+                gtk_list_box_row_set_header(row, gtk_separator_new(GTK_ORIENTATION_HORIZONTAL));
+        },
+        nullptr, nullptr);
+    gtk_container_add(GTK_CONTAINER(frame), rows);
+    gtk_box_pack_start(GTK_BOX(form), frame, FALSE, FALSE, 0);
+    return rows;
+}
+
+// A row with its label on the left and its control, if any, on the right.
+GtkWidget* addRow(GtkWidget* group, const char* label, GtkWidget* control) {
+    GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
+    g_object_set(row, "margin-start", 12, "margin-end", 12, "margin-top", 8, "margin-bottom", 8, nullptr);
+    if (label) {
+        GtkWidget* text = gtk_label_new(label);
+        gtk_label_set_xalign(GTK_LABEL(text), 0);
+        gtk_widget_set_hexpand(text, TRUE);
+        gtk_box_pack_start(GTK_BOX(row), text, TRUE, TRUE, 0);
+    }
+    if (control && label) gtk_box_pack_end(GTK_BOX(row), control, FALSE, FALSE, 0);
+    if (control && !label) gtk_box_pack_start(GTK_BOX(row), control, TRUE, TRUE, 0);
+    gtk_list_box_insert(GTK_LIST_BOX(group), row, -1);
+    return row;
+}
+
+GtkWidget* note(const char* text, const char* styleClass) {
+    GtkWidget* label = gtk_label_new(text);
+    gtk_label_set_xalign(GTK_LABEL(label), 0);
+    gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+    gtk_label_set_max_width_chars(GTK_LABEL(label), 50);
+    gtk_style_context_add_class(gtk_widget_get_style_context(label), styleClass);
+    return label;
+}
+
+}  // namespace
+
+std::shared_ptr<SettingsView> SettingsView::create(AppSettings& settings, bool hotKeyTaken,
+                                                   std::function<void()> openSiteSettings) {
+    std::shared_ptr<SettingsView> view(new SettingsView(settings, hotKeyTaken, std::move(openSiteSettings)));
+    view->build();
+    return view;
+}
+
+SettingsView::SettingsView(AppSettings& settings, bool hotKeyTaken, std::function<void()> openSiteSettings)
+    : settings_(settings), hotKeyTaken_(hotKeyTaken), openSiteSettings_(std::move(openSiteSettings)),
+      form_(GObjectPtr<GtkWidget>::sink(gtk_box_new(GTK_ORIENTATION_VERTICAL, 18))) {
+    AppStyle::install();
+}
+
+SettingsView::~SettingsView() {
+    connections_.clear();
+    recorder_.reset();
+}
+
+void SettingsView::build() {
+    GtkWidget* form = form_.get();
+    gtk_style_context_add_class(gtk_widget_get_style_context(form), "orvela-settings");
+    // The margins are part of the form's width.
+    gtk_widget_set_size_request(form, width - 2 * margin, -1);
+    g_object_set(form, "margin", margin, nullptr);
+
+    recorder_ = std::make_unique<ShortcutRecorder>(ShortcutRecorder::Binding{
+        [this] { return settings_.captureShortcut.get(); },
+        [this](const Shortcut& shortcut) { settings_.captureShortcut.set(shortcut); }});
+    GtkWidget* capture = addGroup(form);
+    addRow(capture, "Быстрая запись", recorder_->widget());
+    addRow(capture, nullptr, hotKeyTaken_ ? note(conflict, "orvela-settings-conflict") : note(hint, "orvela-settings-hint"));
+
+    GtkWidget* switches = addGroup(form);
+    menuBarSwitch_ = addSwitch(switches, "Значок в строке меню", [this](bool on) { settings_.showMenuBarIcon.set(on); });
+    badgeSwitch_ = addSwitch(switches, "Число входящих на значке в Dock", [this](bool on) { settings_.showDockBadge.set(on); });
+    loginSwitch_ = addSwitch(switches, "Открывать при входе в систему", [this](bool on) { settings_.setLaunchAtLogin(on); });
+
+    GtkWidget* site = addGroup(form);
+    GtkWidget* siteButton = gtk_button_new_with_label("Настройки Orvela");
+    connections_.push_back(SignalConnection::connect<void(GtkButton*)>(GTK_BUTTON(siteButton), "clicked", [this](GtkButton*) {
+        if (openSiteSettings_) openSiteSettings_();
+    }));
+    addRow(site, "Списки, разделы, учётная запись", siteButton);
+    addRow(site, "Версия", note(AppConfig::version().c_str(), "orvela-settings-hint"));
+
+    // Told before a setting changes; the form shows it once it is stored.
+    std::weak_ptr<SettingsView> weak = weak_from_this();
+    willChange_ = settings_.objectWillChange.subscribe([weak] {
+        MainQueue::async<SettingsView>(weak, [](SettingsView& view) { view.refresh(); });
+    });
+    refresh();
+    gtk_widget_show_all(form);
+}
+
+GtkWidget* SettingsView::addSwitch(GtkWidget* group, const char* label, std::function<void(bool)> set) {
+    GtkWidget* toggle = gtk_switch_new();
+    gtk_widget_set_valign(toggle, GTK_ALIGN_CENTER);
+    connections_.push_back(SignalConnection::connect<void(GObject*, GParamSpec*)>(
+        G_OBJECT(toggle), "notify::active", [this, toggle, set = std::move(set)](GObject*, GParamSpec*) {
+            if (!refreshing_) set(gtk_switch_get_active(GTK_SWITCH(toggle)));
+        }));
+    addRow(group, label, toggle);
+    return toggle;
+}
+
+void SettingsView::refresh() {
+    refreshing_ = true;
+    gtk_switch_set_active(GTK_SWITCH(menuBarSwitch_), settings_.showMenuBarIcon.get());
+    gtk_switch_set_active(GTK_SWITCH(badgeSwitch_), settings_.showDockBadge.get());
+    // The autostart entry may have changed or failed to change: ask it each time.
+    gtk_switch_set_active(GTK_SWITCH(loginSwitch_), settings_.launchAtLogin());
+    refreshing_ = false;
+    recorder_->refresh();
+}
+
+}  // namespace orvela

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "capture/ShortcutRecorder.h"
+#include "platform/GObjectPtr.h"
+#include "platform/Observable.h"
+#include "platform/SignalConnection.h"
+#include "settings/AppSettings.h"
+
+#include <functional>
+#include <gtk/gtk.h>
+#include <memory>
+#include <vector>
+
+namespace orvela {
+
+// The settings form: the capture shortcut with its recorder and a hint (or the
+// warning that another program holds the key), the three switches, the way to
+// the web application's own settings, and the version. It follows the settings
+// while it is shown, whoever changes them.
+class SettingsView : public std::enable_shared_from_this<SettingsView> {
+public:
+    static constexpr int width = 460;
+    static constexpr int margin = 20;
+
+    static std::shared_ptr<SettingsView> create(AppSettings& settings, bool hotKeyTaken,
+                                                std::function<void()> openSiteSettings);
+    ~SettingsView();
+    SettingsView(const SettingsView&) = delete;
+    SettingsView& operator=(const SettingsView&) = delete;
+
+    GtkWidget* widget() const { return form_.get(); }
+    ShortcutRecorder& recorder() { return *recorder_; }
+
+    // Shows the settings as they are now.
+    void refresh();
+
+private:
+    SettingsView(AppSettings& settings, bool hotKeyTaken, std::function<void()> openSiteSettings);
+    void build();
+    GtkWidget* addSwitch(GtkWidget* group, const char* label, std::function<void(bool)> set);
+
+    AppSettings& settings_;
+    const bool hotKeyTaken_;
+    std::function<void()> openSiteSettings_;
+    std::unique_ptr<ShortcutRecorder> recorder_;
+    GObjectPtr<GtkWidget> form_;
+    GtkWidget* menuBarSwitch_ = nullptr;
+    GtkWidget* badgeSwitch_ = nullptr;
+    GtkWidget* loginSwitch_ = nullptr;
+    bool refreshing_ = false;
+    Subscription willChange_;
+    std::vector<SignalConnection> connections_;
+};
+
+}  // namespace orvela
