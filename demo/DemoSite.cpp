@@ -6,6 +6,7 @@
 //   POST /__control?delay=MS           answer every page request MS milliseconds late
 //   POST /__control?hang=1|0           stop answering page requests, or answer again
 //   POST /__control?reminders          the request body (a JSON list) becomes the reminders
+//   POST /__control?inbox=N            the Inbox becomes N made-up records
 //   POST /__control?reject=TEXT        refuse to file captures of exactly this text ("" for none)
 //   GET  /__state                      the Inbox and the reminders, as stored; every attempt to
 //                                      file a capture; what the page reported doing ("trace")
@@ -165,6 +166,12 @@ private:
         if (const char* captures = value("captures")) capturesFail_ = g_str_equal(captures, "fail");
         if (const char* delay = value("delay")) delayMilliseconds_ = std::atoi(delay);
         if (const char* hang = value("hang")) setHanging(g_str_equal(hang, "1"));
+        if (const char* inbox = value("inbox")) {
+            state_["inbox"] = json::array();
+            for (int i = 1; i <= std::atoi(inbox); ++i)
+                state_["inbox"].push_back({{"id", "i" + std::to_string(i)}, {"text", "Запись " + std::to_string(i)}});
+            save();
+        }
         if (const char* reject = value("reject")) {
             if (*reject) rejected_ = reject;
             else rejected_.reset();

@@ -1,0 +1,178 @@
+#pragma once
+
+// Drives the orvela executable from outside, as a user would: starts it against
+// the stand-in site, presses keys through the X server, reads what the site saw.
+#include "tests/integration/Harness.h"
+
+#include <algorithm>
+#include <csignal>
+#include <fstream>
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace orvela::testing {
+
+using nlohmann::json;
+
+inline std::filesystem::path binaryFolder() { return std::filesystem::read_symlink("/proc/self/exe").parent_path(); }
+
+struct Output {
+    int status = -1;
+    std::string out;
+};
+
+inline Output runProgram(std::vector<std::string> arguments, std::vector<std::string> extraEnvironment = {}) {
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    char** environment = g_get_environ();
+    for (const auto& entry : extraEnvironment) {
+        auto equals = entry.find('=');
+        environment = g_environ_setenv(environment, entry.substr(0, equals).c_str(), entry.c_str() + equals + 1, TRUE);
+    }
+    char* out = nullptr;
+    int status = -1;
+    g_spawn_sync(nullptr, argv.data(), environment, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, nullptr, &status,
+                 nullptr);
+    g_strfreev(environment);
+    Output result{g_spawn_check_wait_status(status, nullptr) ? 0 : (WIFEXITED(status) ? WEXITSTATUS(status) : -1),
+                  out ? out : ""};
+    g_free(out);
+    return result;
+}
+
+inline void xdotool(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "xdotool");
+    runProgram(std::move(arguments));
+}
+
+inline void press(const std::string& keys) { xdotool({"key", "--clearmodifiers", keys}); }
+
+// The visible windows with exactly this title.
+inline std::vector<std::string> visibleWindows(const std::string& title) {
+    auto found = runProgram({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}).out;
+    std::vector<std::string> windows;
+    std::istringstream lines(found);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty()) windows.push_back(line);
+    return windows;
+}
+
+inline bool mainWindowVisible() { return !visibleWindows("Orvela").empty(); }
+inline bool panelVisible() { return !visibleWindows("Запись").empty(); }
+
+// The site's address, also while it is stopped.
+inline std::string& siteOrigin() {
+    static std::string origin;
+    return origin;
+}
+
+// The orvela process, started with the given "-key value" pairs and the site as its origin.
+class Application {
+public:
+    explicit Application(std::vector<std::string> pairs = {}, std::vector<std::string> environment = {}) {
+        std::vector<std::string> arguments{(binaryFolder() / "orvela").string(), "-origin", siteOrigin()};
+        arguments.insert(arguments.end(), pairs.begin(), pairs.end());
+        std::vector<char*> argv;
+        for (auto& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        char** env = g_get_environ();
+        for (const auto& entry : environment) {
+            auto equals = entry.find('=');
+            env = g_environ_setenv(env, entry.substr(0, equals).c_str(), entry.c_str() + equals + 1, TRUE);
+        }
+        g_spawn_async(nullptr, argv.data(), env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid_, nullptr);
+        g_strfreev(env);
+    }
+    ~Application() { end(SIGTERM); }
+
+    void end(int signal) {
+        if (!pid_) return;
+        ::kill(pid_, signal);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = 0;
+        // The next instance must find the application's name free on the bus.
+        runFor(0.3);
+    }
+    bool running() const { return pid_ && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+private:
+    GPid pid_ = 0;
+};
+
+inline json site() { return Harness::shared().siteState(); }
+
+inline bool inboxHas(const std::string& text) {
+    auto state = site();
+    for (const auto& item : state["inbox"])
+        if (item["text"] == text) return true;
+    return false;
+}
+
+inline std::vector<std::string> inboxTexts() {
+    std::vector<std::string> texts;
+    auto state = site();
+    for (const auto& item : state["inbox"]) texts.push_back(item["text"]);
+    return texts;
+}
+
+// The texts the site was asked to file, in order, with whether it took them.
+inline std::vector<std::pair<std::string, bool>> attempts() {
+    std::vector<std::pair<std::string, bool>> found;
+    auto state = site();
+    for (const auto& attempt : state["attempts"]) found.emplace_back(attempt["text"], attempt["accepted"]);
+    return found;
+}
+
+inline std::vector<json> traced(const std::string& call) {
+    std::vector<json> values;
+    auto state = site();
+    for (const auto& entry : state["trace"])
+        if (entry["call"] == call) values.push_back(entry["value"]);
+    return values;
+}
+
+inline std::vector<std::string> pendingCaptures() {
+    std::ifstream file(Harness::shared().home() / ".config/orvela/defaults.json");
+    auto stored = json::parse(file, nullptr, false);
+    if (!stored.is_object() || !stored.contains("pendingCaptures")) return {};
+    return stored["pendingCaptures"].get<std::vector<std::string>>();
+}
+
+// The page has loaded and, a moment later, reported ready.
+inline bool waitForPage(size_t loadsBefore) {
+    bool loaded = runUntil([&] { return traced("loaded").size() > loadsBefore; }, 20);
+    runFor(1);
+    if (!loaded) ADD_FAILURE() << "the page did not load; the site saw " << site().dump();
+    return loaded;
+}
+
+inline void focusMainWindow() {
+    auto windows = visibleWindows("Orvela");
+    if (!windows.empty()) xdotool({"windowactivate", "--sync", windows.front()});
+}
+
+// The user presses the capture key, types the text and presses Return.
+inline void captureThroughPanel(const std::string& text) {
+    ASSERT_TRUE(runUntil([] { return !panelVisible(); }));
+    press("ctrl+shift+space");
+    ASSERT_TRUE(runUntil(panelVisible)) << "the capture key opened no panel";
+    runFor(0.2);
+    xdotool({"type", "--delay", "15", text});
+    press("Return");
+    ASSERT_TRUE(runUntil([] { return !panelVisible(); })) << "the panel stayed after Return";
+}
+
+struct ApplicationTest : ::testing::Test {
+    void SetUp() override {
+        Harness::shared().startSite();
+        siteOrigin() = Harness::shared().origin();
+        Harness::shared().control("captures=ok&reject=");
+        std::filesystem::remove(Harness::shared().home() / ".config/orvela/defaults.json");
+    }
+};
+
+}  // namespace orvela::testing

@@ -1,0 +1,82 @@
+// The tray icon and the launcher badge of the running orvela, as a panel and a
+// dock on the session bus see them.
+#include "tests/integration/AppDriver.h"
+#include "tests/integration/TrayHost.h"
+
+namespace orvela {
+namespace {
+
+using namespace testing;
+
+std::vector<std::string> labels(const std::vector<TrayHost::Row>& rows) {
+    std::vector<std::string> found;
+    for (const auto& row : rows) found.push_back(row.separator ? "—" : row.label);
+    return found;
+}
+
+struct Tray : ApplicationTest {
+    TrayHost host;
+};
+
+TEST_F(Tray, TheItemShowsTheInboxCountAndItsMenuGoesToTheInbox) {
+    Harness::shared().control("inbox=0");
+    size_t loads = traced("loaded").size();
+    Application app;
+    ASSERT_TRUE(waitForPage(loads));
+    ASSERT_TRUE(runUntil([&] { return host.registrations() == 1; }));
+    EXPECT_EQ(host.label(), "");
+    EXPECT_EQ(labels(host.menu()),
+              (std::vector<std::string>{"Записать во «Входящие»…", "    ⌃⇧Пробел", "—", "Входящие", "Сегодня", "Действия",
+                                        "—", "Открыть Orvela", "Настройки…", "—", "Завершить Orvela"}));
+    EXPECT_FALSE(host.menu()[1].enabled) << "the shortcut line only informs";
+
+    // The page reports the new count on its next poll.
+    Harness::shared().control("inbox=7");
+    EXPECT_TRUE(runUntil([&] { return host.label() == " 7"; }));
+    auto rows = host.menu();
+    ASSERT_EQ(rows.size(), 11u);
+    EXPECT_EQ(rows[3].label, "Входящие — 7");
+    EXPECT_TRUE(runUntil([&] { return !host.badges.empty() && host.badges.back() == std::pair<int64_t, bool>{7, true}; }));
+
+    press("ctrl+3");
+    host.click(rows[3].id);
+    EXPECT_TRUE(runUntil([] { return !traced("navigate").empty() && traced("navigate").back() == "/inbox"; }));
+
+    Harness::shared().control("inbox=0");
+    EXPECT_TRUE(runUntil([&] { return host.label().empty(); }));
+    EXPECT_TRUE(runUntil([&] { return host.badges.back() == std::pair<int64_t, bool>{0, false}; }));
+}
+
+TEST_F(Tray, ATakenCaptureKeyIsLeftOutOfTheMenu) {
+    // Another program holds the capture key before the application starts.
+    std::string holder = (binaryFolder() / "orvela-capture-preview").string();
+    const char* argv[] = {holder.c_str(), nullptr};
+    GPid holderPid = 0;
+    g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &holderPid,
+                  nullptr);
+    runFor(1.5);
+    {
+        Application app;
+        ASSERT_TRUE(runUntil([&] { return host.registrations() == 1 && host.menu().size() == 10; }));
+        EXPECT_EQ(host.menu()[1].separator, true);
+    }
+    ::kill(holderPid, SIGTERM);
+    ::waitpid(holderPid, nullptr, 0);
+}
+
+TEST_F(Tray, SwitchedOffThereIsNoItemAndNoBadge) {
+    Harness::shared().control("inbox=3");
+    size_t loads = traced("loaded").size();
+    auto defaults = Harness::shared().home() / ".config/orvela/defaults.json";
+    std::filesystem::create_directories(defaults.parent_path());
+    std::ofstream(defaults) << R"({"showMenuBarIcon": false, "showDockBadge": false})";
+    Application app;
+    ASSERT_TRUE(waitForPage(loads));
+    runFor(2.5);
+    EXPECT_EQ(host.registrations(), 0);
+    ASSERT_FALSE(host.badges.empty());
+    EXPECT_EQ(host.badges.back(), (std::pair<int64_t, bool>{0, false}));
+}
+
+}  // namespace
+}  // namespace orvela
