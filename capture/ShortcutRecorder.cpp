@@ -96,6 +96,13 @@ bool ShortcutRecorder::keyPressed(const GdkEventKey* event) {
     return true;
 }
 
+std::string ShortcutRecorder::resetTooltip() const {
+    gchar* text = gtk_widget_get_tooltip_text(reset_);
+    std::string tooltip = text ? text : "";
+    g_free(text);
+    return tooltip;
+}
+
 void ShortcutRecorder::refresh() {
     Shortcut current = shortcut_.get();
     gtk_button_set_label(GTK_BUTTON(button_), recording_ ? recordingTitle : current.display().c_str());

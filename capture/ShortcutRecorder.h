@@ -28,6 +28,10 @@ public:
 
     GtkWidget* widget() const { return box_.get(); }
     bool recording() const { return recording_; }
+    // What the user sees: the main button's title, and whether the reset button is there.
+    std::string title() const { return gtk_button_get_label(GTK_BUTTON(button_)); }
+    bool resetShown() const { return gtk_widget_get_visible(reset_); }
+    std::string resetTooltip() const;
     void start();
     void stop();
     // Shows the bound value again; after it changed elsewhere, too.

@@ -1,0 +1,169 @@
+// The settings form and its shortcut recorder in a real window, with key presses
+// sent through the X server.
+#include "settings/SettingsView.h"
+#include "tests/integration/Harness.h"
+
+#include <gtest/gtest.h>
+
+namespace orvela {
+namespace {
+
+using testing::Harness;
+using testing::runFor;
+using testing::runUntil;
+
+void xdotool(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "xdotool");
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    g_spawn_sync(nullptr, argv.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+void collect(GtkWidget* widget, std::vector<GtkWidget*>& found, GType type) {
+    if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type)) found.push_back(widget);
+    if (GTK_IS_CONTAINER(widget)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* child = children; child; child = child->next) collect(GTK_WIDGET(child->data), found, type);
+        g_list_free(children);
+    }
+}
+
+std::vector<GtkWidget*> widgetsOf(GtkWidget* root, GType type) {
+    std::vector<GtkWidget*> found;
+    collect(root, found, type);
+    return found;
+}
+
+std::vector<std::string> texts(GtkWidget* root) {
+    std::vector<std::string> found;
+    for (GtkWidget* label : widgetsOf(root, GTK_TYPE_LABEL)) found.push_back(gtk_label_get_text(GTK_LABEL(label)));
+    return found;
+}
+
+bool contains(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+struct SettingsForm : ::testing::Test {
+    std::filesystem::path autostart = Harness::shared().home() / ".config/autostart/ru.orvela.Orvela.desktop";
+    DefaultsStore defaults{Harness::shared().home() / "settings-test.json"};
+    AppSettings settings{defaults, LoginItem(autostart, "/usr/bin/orvela")};
+    int siteSettingsOpened = 0;
+    std::shared_ptr<SettingsView> view;
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    int beeps = 0;
+
+    void open(bool hotKeyTaken) {
+        view = SettingsView::create(settings, hotKeyTaken, [this] { ++siteSettingsOpened; });
+        view->recorder().beep = [this] { ++beeps; };
+        gtk_window_set_title(GTK_WINDOW(window), "Настройки");
+        gtk_container_add(GTK_CONTAINER(window), view->widget());
+        gtk_widget_show(window);
+        ASSERT_TRUE(runUntil([&] { return gtk_window_is_active(GTK_WINDOW(window)); }));
+    }
+    void TearDown() override { gtk_widget_destroy(window); }
+
+    void press(const std::string& keys) {
+        xdotool({"key", "--clearmodifiers", keys});
+        runFor(0.3);
+    }
+};
+
+TEST_F(SettingsForm, ARecordedCombinationBecomesTheCaptureShortcut) {
+    open(false);
+    auto& recorder = view->recorder();
+    EXPECT_EQ(recorder.title(), "⌃⇧Пробел");
+    EXPECT_FALSE(recorder.resetShown());
+
+    recorder.start();
+    EXPECT_EQ(recorder.title(), "Нажмите сочетание…");
+    press("k");
+    press("shift+k");
+    EXPECT_EQ(beeps, 2);
+    EXPECT_TRUE(recorder.recording());
+    EXPECT_EQ(settings.captureShortcut.get(), Shortcut::defaultCapture);
+
+    press("ctrl+shift+k");
+    EXPECT_FALSE(recorder.recording());
+    EXPECT_EQ(settings.captureShortcut.get(), (Shortcut{40, 0x60000}));
+    EXPECT_EQ(recorder.title(), "⌃⇧K");
+    EXPECT_TRUE(recorder.resetShown());
+    EXPECT_EQ(recorder.resetTooltip(), "Вернуть ⌃⇧Пробел");
+    // Stored for the next start too.
+    EXPECT_EQ(AppSettings(defaults, LoginItem(autostart, "")).captureShortcut.get(), (Shortcut{40, 0x60000}));
+
+    recorder.start();
+    press("super+Escape");
+    EXPECT_FALSE(recorder.recording());
+    EXPECT_EQ(settings.captureShortcut.get(), (Shortcut{40, 0x60000}));
+
+    GtkWidget* reset = widgetsOf(recorder.widget(), GTK_TYPE_BUTTON).back();
+    gtk_button_clicked(GTK_BUTTON(reset));
+    EXPECT_EQ(settings.captureShortcut.get(), Shortcut::defaultCapture);
+    EXPECT_FALSE(recorder.resetShown());
+}
+
+TEST_F(SettingsForm, KeysPressedWhileRecordingReachNothingElse) {
+    open(false);
+    GtkWidget* field = gtk_entry_new();
+    gtk_widget_show(field);
+    gtk_box_pack_start(GTK_BOX(view->widget()), field, FALSE, FALSE, 0);
+    gtk_widget_grab_focus(field);
+    view->recorder().start();
+    press("a");
+    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(field)), "");
+
+    // Closing the window ends the recording; the field types again.
+    gtk_widget_hide(window);
+    runFor(0.2);
+    EXPECT_FALSE(view->recorder().recording());
+    gtk_widget_show(window);
+    ASSERT_TRUE(runUntil([&] { return gtk_window_is_active(GTK_WINDOW(window)); }));
+    gtk_widget_grab_focus(field);
+    press("a");
+    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(field)), "a");
+}
+
+TEST_F(SettingsForm, TheHintOrTheWarningFollowsTheHotKey) {
+    open(true);
+    auto shown = texts(view->widget());
+    EXPECT_TRUE(contains(shown, "Это сочетание уже занято другой программой — выберите другое."));
+    EXPECT_FALSE(contains(shown, "Из любой программы откроет окошко записи во «Входящие»."));
+    for (const char* text : {"Быстрая запись", "Значок в строке меню", "Число входящих на значке в Dock",
+                             "Открывать при входе в систему", "Списки, разделы, учётная запись", "Версия"})
+        EXPECT_TRUE(contains(shown, text)) << text;
+
+    auto free = SettingsView::create(settings, false, [] {});
+    auto freeTexts = texts(free->widget());
+    EXPECT_TRUE(contains(freeTexts, "Из любой программы откроет окошко записи во «Входящие»."));
+    EXPECT_FALSE(contains(freeTexts, "Это сочетание уже занято другой программой — выберите другое."));
+}
+
+TEST_F(SettingsForm, SwitchesWriteTheSettingsAndTheAutostartEntry) {
+    open(false);
+    auto switches = widgetsOf(view->widget(), GTK_TYPE_SWITCH);
+    ASSERT_EQ(switches.size(), 3u);
+    EXPECT_TRUE(gtk_switch_get_active(GTK_SWITCH(switches[0])));
+    EXPECT_FALSE(gtk_switch_get_active(GTK_SWITCH(switches[2])));
+
+    gtk_switch_set_active(GTK_SWITCH(switches[0]), FALSE);
+    EXPECT_FALSE(settings.showMenuBarIcon.get());
+    gtk_switch_set_active(GTK_SWITCH(switches[1]), FALSE);
+    EXPECT_FALSE(settings.showDockBadge.get());
+
+    gtk_switch_set_active(GTK_SWITCH(switches[2]), TRUE);
+    EXPECT_TRUE(std::filesystem::exists(autostart));
+    gtk_switch_set_active(GTK_SWITCH(switches[2]), FALSE);
+    EXPECT_FALSE(std::filesystem::exists(autostart));
+
+    // A change made elsewhere shows after the form's next turn.
+    settings.showMenuBarIcon.set(true);
+    EXPECT_TRUE(runUntil([&] { return gtk_switch_get_active(GTK_SWITCH(switches[0])); }));
+
+    gtk_button_clicked(GTK_BUTTON(widgetsOf(view->widget(), GTK_TYPE_BUTTON).back()));
+    EXPECT_EQ(siteSettingsOpened, 1);
+}
+
+}  // namespace
+}  // namespace orvela
