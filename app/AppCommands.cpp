@@ -33,6 +33,7 @@ void AppDelegate::showSettings() {
     // Closing hides it; the next showing replaces it.
     g_signal_connect(window, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
     gtk_application_add_window(application_, window);
+    gtk_window_set_focus(window, settingsView_->recorder().button());
     gtk_window_present(window);
 
     // After the next recorded shortcut the form is built again, with the hot key's new state.

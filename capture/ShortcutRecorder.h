@@ -27,6 +27,8 @@ public:
     ShortcutRecorder& operator=(const ShortcutRecorder&) = delete;
 
     GtkWidget* widget() const { return box_.get(); }
+    // The main button, which a window may give the keyboard to first.
+    GtkWidget* button() const { return button_; }
     bool recording() const { return recording_; }
     // What the user sees: the main button's title, and whether the reset button is there.
     std::string title() const { return gtk_button_get_label(GTK_BUTTON(button_)); }

@@ -64,6 +64,41 @@ TEST_F(Tray, ATakenCaptureKeyIsLeftOutOfTheMenu) {
     ::waitpid(holderPid, nullptr, 0);
 }
 
+TEST_F(Tray, ANewKeyRecordedInTheSettingsIsRegisteredAndTheWindowRebuilt) {
+    std::string holder = (binaryFolder() / "orvela-capture-preview").string();
+    const char* argv[] = {holder.c_str(), nullptr};
+    GPid holderPid = 0;
+    g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &holderPid,
+                  nullptr);
+    runFor(1.5);
+    Application app;
+    ASSERT_TRUE(runUntil([&] { return host.registrations() == 1 && host.menu().size() == 10; }));
+    ASSERT_TRUE(runUntil(mainWindowVisible, 20));
+    focusMainWindow();
+    press("ctrl+comma");
+    ASSERT_TRUE(runUntil([] { return !visibleWindows("Настройки").empty(); }));
+    std::string first = visibleWindows("Настройки").front();
+    xdotool({"windowactivate", "--sync", first});
+    runFor(0.3);
+    // The recorder has the focus first; Space presses it.
+    press("space");
+    press("ctrl+shift+k");
+    EXPECT_TRUE(runUntil([&] {
+        auto windows = visibleWindows("Настройки");
+        return !windows.empty() && windows.front() != first;
+    })) << "the settings window is built again for the new key";
+    EXPECT_TRUE(runUntil([&] {
+        auto rows = host.menu();
+        return rows.size() == 11 && rows[1].label == "    ⌃⇧K";
+    }));
+
+    press("Escape");
+    press("ctrl+shift+k");
+    EXPECT_TRUE(runUntil(panelVisible)) << "the new key opens the panel";
+    ::kill(holderPid, SIGTERM);
+    ::waitpid(holderPid, nullptr, 0);
+}
+
 TEST_F(Tray, SwitchedOffThereIsNoItemAndNoBadge) {
     Harness::shared().control("inbox=3");
     size_t loads = traced("loaded").size();
