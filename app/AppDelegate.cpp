@@ -1,6 +1,8 @@
 #include "app/AppDelegate.h"
 
+#include "app/AppConfig.h"
 #include "app/AppLinks.h"
+#include "app/UpdateDialogs.h"
 #include "app/MainMenu.h"
 #include "platform/LauncherEntry.h"
 #include "platform/MainQueue.h"
@@ -121,7 +123,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     // The snapshot mode takes over from here.
     if (launch->snapshot()) return;
 
-    updater = std::make_unique<UpdateChecker>();
+    updater = UpdateChecker::create(DefaultsStore::standardUserDefaults(), AppConfig::version(),
+                                    [weak](const UpdateChecker::Result& result, bool asked) {
+                                        auto self = weak.lock();
+                                        if (self) UpdateDialogs::present(self->web->window(), result, asked, AppConfig::version());
+                                    });
     updater->start();
     hotKey.hotKey = HotKey::create([weak] {
         if (auto self = weak.lock()) self->capture->toggle();

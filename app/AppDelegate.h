@@ -98,7 +98,7 @@ private:
     int64_t inboxCount = 0;
     std::optional<std::string> itemToOpen;
     std::vector<Subscription> subscriptions;
-    std::unique_ptr<UpdateChecker> updater;
+    std::shared_ptr<UpdateChecker> updater;
     std::optional<LaunchOptions> launch;
     std::shared_ptr<CaptureHandOff> handOff;
     std::unique_ptr<MainMenu> menu;
