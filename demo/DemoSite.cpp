@@ -7,6 +7,7 @@
 //   POST /__control?hang=1|0           stop answering page requests, or answer again
 //   POST /__control?reminders          the request body (a JSON list) becomes the reminders
 //   POST /__control?inbox=N            the Inbox becomes N made-up records
+//   POST /__control?release=VERSION    /appcast.xml offers this release ("" for none)
 //   POST /__control?reject=TEXT        refuse to file captures of exactly this text ("" for none)
 //   GET  /__state                      the Inbox and the reminders, as stored; every attempt to
 //                                      file a capture; what the page reported doing ("trace")
@@ -94,6 +95,7 @@ private:
         if (route == "/api/inbox" && g_strcmp0(method, "POST") == 0) return file(message);
         if (route == "/api/trace" && g_strcmp0(method, "POST") == 0) return trace(message);
         if (route == "/download/report.pdf") return download(message);
+        if (route == "/appcast.xml") return appcast(message);
         if (route == "/frames") return frames(message);
         for (const char* section : sections) {
             if (route == section || route.starts_with("/item/")) return staticFile(message, "index.html", "text/html; charset=utf-8");
@@ -143,6 +145,22 @@ private:
         reply(message, 204, "text/plain", "");
     }
 
+    // The update feed, with one release when one was set.
+    void appcast(SoupServerMessage* message) {
+        std::string items;
+        if (release_) {
+            GUri* uri = soup_server_message_get_uri(message);
+            std::string page = "http://" + std::string(g_uri_get_host(uri)) + ":" + std::to_string(g_uri_get_port(uri)) +
+                               "/download/" + *release_;
+            items = "<item><title>Orvela " + *release_ + "</title><link>" + page + "</link><sparkle:version>" + *release_ +
+                    "</sparkle:version><sparkle:os>linux</sparkle:os></item>";
+        }
+        reply(message, 200, "application/rss+xml",
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\" "
+              "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel><title>Orvela</title>" +
+                  items + "</channel></rss>\n");
+    }
+
     void download(SoupServerMessage* message) {
         SoupMessageHeaders* headers = soup_server_message_get_response_headers(message);
         soup_message_headers_append(headers, "Content-Disposition", "attachment; filename=\"report.pdf\"");
@@ -171,6 +189,10 @@ private:
             for (int i = 1; i <= std::atoi(inbox); ++i)
                 state_["inbox"].push_back({{"id", "i" + std::to_string(i)}, {"text", "Запись " + std::to_string(i)}});
             save();
+        }
+        if (const char* release = value("release")) {
+            if (*release) release_ = release;
+            else release_.reset();
         }
         if (const char* reject = value("reject")) {
             if (*reject) rejected_ = reject;
@@ -220,6 +242,7 @@ private:
     json attempts_ = json::array();
     json trace_ = json::array();
     std::optional<std::string> rejected_;
+    std::optional<std::string> release_;
     bool capturesFail_ = false;
     int delayMilliseconds_ = 0;
     bool hanging_ = false;

@@ -178,6 +178,33 @@ TEST_F(ApplicationTest, AClickedReminderOpensItsItemInThePage) {
     Harness::shared().control("reminders=set", "[]");
 }
 
+TEST_F(ApplicationTest, AskedForUpdatesItOffersANewerReleaseOrSaysThereIsNone) {
+    Harness::shared().control("release=9.1");
+    Application app({"-updateFeed", siteOrigin() + "/appcast.xml"});
+    ASSERT_TRUE(runUntil(mainWindowVisible, 20));
+    auto checkForUpdates = [] {
+        runProgram({"gdbus", "call", "--session", "--dest", "ru.orvela.Orvela", "--object-path", "/ru/orvela/Orvela",
+                    "--method", "org.gtk.Actions.Activate", "check-updates", "[]", "{}"});
+    };
+    auto dialogShown = [] { return !visibleWindows("Обновление Orvela").empty(); };
+    checkForUpdates();
+    ASSERT_TRUE(runUntil(dialogShown));
+    xdotool({"windowactivate", "--sync", visibleWindows("Обновление Orvela").front()});
+    press("Return");
+    EXPECT_TRUE(runUntil([] {
+        auto opened = Harness::shared().openedInBrowser();
+        return std::find(opened.begin(), opened.end(), siteOrigin() + "/download/9.1") != opened.end();
+    }));
+    ASSERT_TRUE(runUntil([&] { return !dialogShown(); }));
+
+    Harness::shared().control("release=1.0");
+    checkForUpdates();
+    ASSERT_TRUE(runUntil(dialogShown)) << "the user asked, so the answer is shown";
+    press("Return");
+    EXPECT_TRUE(runUntil([&] { return !dialogShown(); }));
+    Harness::shared().control("release=");
+}
+
 TEST_F(ApplicationTest, MenuShortcutsReachThePage) {
     size_t loads = traced("loaded").size();
     Application app;
