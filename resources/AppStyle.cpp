@@ -55,6 +55,9 @@ constexpr const char* styleSheet = R"css(
     font-size: 11pt;
     color: alpha(@theme_fg_color, 0.4);
 }
+.orvela-settings .orvela-settings-group {
+    background-color: @theme_base_color;
+}
 .orvela-settings .orvela-settings-hint {
     font-size: 0.92em;
     color: alpha(@theme_fg_color, 0.6);

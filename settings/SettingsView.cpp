@@ -10,18 +10,12 @@ namespace {
 constexpr const char* hint = "Из любой программы откроет окошко записи во «Входящие».";
 constexpr const char* conflict = "Это сочетание уже занято другой программой — выберите другое.";
 
-// A boxed group of rows, as in a preferences page.
+// A boxed group of rows, as in a preferences page. A plain box, so the keyboard
+// goes from control to control.
 GtkWidget* addGroup(GtkWidget* form) {
     GtkWidget* frame = gtk_frame_new(nullptr);
-    GtkWidget* rows = gtk_list_box_new();
-    gtk_list_box_set_selection_mode(GTK_LIST_BOX(rows), GTK_SELECTION_NONE);
-    gtk_list_box_set_header_func(
-        GTK_LIST_BOX(rows),
-        [](GtkListBoxRow* row, GtkListBoxRow* before, gpointer) {
-            if (before && !gtk_list_box_row_get_header(row))
-                gtk_list_box_row_set_header(row, gtk_separator_new(GTK_ORIENTATION_HORIZONTAL));
-        },
-        nullptr, nullptr);
+    GtkWidget* rows = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_style_context_add_class(gtk_widget_get_style_context(rows), "orvela-settings-group");
     gtk_container_add(GTK_CONTAINER(frame), rows);
     gtk_box_pack_start(GTK_BOX(form), frame, FALSE, FALSE, 0);
     return rows;
@@ -29,6 +23,9 @@ GtkWidget* addGroup(GtkWidget* form) {
 
 // A row with its label on the left and its control, if any, on the right.
 GtkWidget* addRow(GtkWidget* group, const char* label, GtkWidget* control) {
+    GList* earlier = gtk_container_get_children(GTK_CONTAINER(group));
+    if (earlier) gtk_box_pack_start(GTK_BOX(group), gtk_separator_new(GTK_ORIENTATION_HORIZONTAL), FALSE, FALSE, 0);
+    g_list_free(earlier);
     GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
     g_object_set(row, "margin-start", 12, "margin-end", 12, "margin-top", 8, "margin-bottom", 8, nullptr);
     if (label) {
@@ -39,7 +36,7 @@ GtkWidget* addRow(GtkWidget* group, const char* label, GtkWidget* control) {
     }
     if (control && label) gtk_box_pack_end(GTK_BOX(row), control, FALSE, FALSE, 0);
     if (control && !label) gtk_box_pack_start(GTK_BOX(row), control, TRUE, TRUE, 0);
-    gtk_list_box_insert(GTK_LIST_BOX(group), row, -1);
+    gtk_box_pack_start(GTK_BOX(group), row, FALSE, FALSE, 0);
     return row;
 }
 

@@ -99,6 +99,25 @@ TEST_F(Tray, ANewKeyRecordedInTheSettingsIsRegisteredAndTheWindowRebuilt) {
     ::waitpid(holderPid, nullptr, 0);
 }
 
+TEST_F(Tray, TheMenuBarSwitchRemovesTheItemAndMakesANewOne) {
+    Application app;
+    ASSERT_TRUE(runUntil([&] { return host.registrations() == 1 && host.itemPresent(); }));
+    ASSERT_TRUE(runUntil(mainWindowVisible, 20));
+    focusMainWindow();
+    press("ctrl+comma");
+    ASSERT_TRUE(runUntil([] { return !visibleWindows("Настройки").empty(); }));
+    xdotool({"windowactivate", "--sync", visibleWindows("Настройки").front()});
+    runFor(0.3);
+    // The first Tab only shows where the focus is (on the recorder); the second
+    // reaches the first switch.
+    press("Tab");
+    press("Tab");
+    press("space");
+    EXPECT_TRUE(runUntil([&] { return !host.itemPresent(); }));
+    press("space");
+    EXPECT_TRUE(runUntil([&] { return host.registrations() == 2 && host.itemPresent(); }));
+}
+
 TEST_F(Tray, SwitchedOffThereIsNoItemAndNoBadge) {
     Harness::shared().control("inbox=3");
     size_t loads = traced("loaded").size();
