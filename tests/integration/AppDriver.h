@@ -24,15 +24,26 @@ struct Output {
     std::string out;
 };
 
-inline Output runProgram(std::vector<std::string> arguments, std::vector<std::string> extraEnvironment = {}) {
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
+// The process's environment with these "NAME=value" entries added; g_strfreev it.
+inline char** environmentWith(const std::vector<std::string>& entries) {
     char** environment = g_get_environ();
-    for (const auto& entry : extraEnvironment) {
+    for (const auto& entry : entries) {
         auto equals = entry.find('=');
         environment = g_environ_setenv(environment, entry.substr(0, equals).c_str(), entry.c_str() + equals + 1, TRUE);
     }
+    return environment;
+}
+
+inline std::vector<char*> argvOf(std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
+inline Output runProgram(std::vector<std::string> arguments, std::vector<std::string> extraEnvironment = {}) {
+    auto argv = argvOf(arguments);
+    char** environment = environmentWith(extraEnvironment);
     char* out = nullptr;
     int status = -1;
     g_spawn_sync(nullptr, argv.data(), environment, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, nullptr, &status,
@@ -44,12 +55,32 @@ inline Output runProgram(std::vector<std::string> arguments, std::vector<std::st
     return result;
 }
 
-inline void xdotool(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "xdotool");
-    runProgram(std::move(arguments));
-}
-
 inline void press(const std::string& keys) { xdotool({"key", "--clearmodifiers", keys}); }
+
+// A program started in the background and ended with the test.
+class Background {
+public:
+    explicit Background(std::vector<std::string> arguments, std::vector<std::string> environment = {}) {
+        auto argv = argvOf(arguments);
+        char** env = environmentWith(environment);
+        g_spawn_async(nullptr, argv.data(), env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid_, nullptr);
+        g_strfreev(env);
+    }
+    ~Background() { end(SIGTERM); }
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+
+    void end(int signal) {
+        if (!pid_) return;
+        ::kill(pid_, signal);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = 0;
+    }
+    bool running() const { return pid_ && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+private:
+    GPid pid_ = 0;
+};
 
 // The visible windows with exactly this title.
 inline std::vector<std::string> visibleWindows(const std::string& title) {
@@ -71,36 +102,24 @@ inline std::string& siteOrigin() {
 }
 
 // The orvela process, started with the given "-key value" pairs and the site as its origin.
-class Application {
+class Application : public Background {
 public:
-    explicit Application(std::vector<std::string> pairs = {}, std::vector<std::string> environment = {}) {
-        std::vector<std::string> arguments{(binaryFolder() / "orvela").string(), "-origin", siteOrigin()};
-        arguments.insert(arguments.end(), pairs.begin(), pairs.end());
-        std::vector<char*> argv;
-        for (auto& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        char** env = g_get_environ();
-        for (const auto& entry : environment) {
-            auto equals = entry.find('=');
-            env = g_environ_setenv(env, entry.substr(0, equals).c_str(), entry.c_str() + equals + 1, TRUE);
-        }
-        g_spawn_async(nullptr, argv.data(), env, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid_, nullptr);
-        g_strfreev(env);
-    }
+    explicit Application(std::vector<std::string> pairs = {}, std::vector<std::string> environment = {})
+        : Background(arguments(pairs), environment) {}
     ~Application() { end(SIGTERM); }
 
     void end(int signal) {
-        if (!pid_) return;
-        ::kill(pid_, signal);
-        ::waitpid(pid_, nullptr, 0);
-        pid_ = 0;
+        Background::end(signal);
         // The next instance must find the application's name free on the bus.
         runFor(0.3);
     }
-    bool running() const { return pid_ && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
 
 private:
-    GPid pid_ = 0;
+    static std::vector<std::string> arguments(const std::vector<std::string>& pairs) {
+        std::vector<std::string> all{(binaryFolder() / "orvela").string(), "-origin", siteOrigin()};
+        all.insert(all.end(), pairs.begin(), pairs.end());
+        return all;
+    }
 };
 
 inline json site() { return Harness::shared().siteState(); }

@@ -18,17 +18,7 @@ namespace {
 using testing::runFor;
 using testing::runUntil;
 
-// Types keys as a person would, through the X server's test extension.
-void xdotool(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "xdotool");
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    int status = 0;
-    ASSERT_TRUE(g_spawn_sync(nullptr, argv.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr,
-                             &status, nullptr));
-    ASSERT_EQ(status, 0);
-}
+void xdotool(std::vector<std::string> arguments) { ASSERT_EQ(testing::xdotool(std::move(arguments)), 0); }
 
 void pressHotKey() { xdotool({"key", "--clearmodifiers", "ctrl+shift+space"}); }
 

@@ -135,6 +135,18 @@ nlohmann::json Harness::control(const std::string& query, const std::string& bod
 
 nlohmann::json Harness::siteState() { return control(""); }
 
+int xdotool(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "xdotool");
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    int status = -1;
+    if (!g_spawn_sync(nullptr, argv.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr, &status,
+                      nullptr))
+        return -1;
+    return g_spawn_check_wait_status(status, nullptr) ? 0 : 1;
+}
+
 bool runUntil(const std::function<bool()>& condition, double seconds) {
     gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(seconds * G_USEC_PER_SEC);
     // The answer is the one the loop saw: asking again could disagree when the condition is a race.

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace orvela::testing {
 
@@ -38,6 +39,10 @@ private:
     int port_ = 0;
     pid_t site_ = 0;
 };
+
+// Runs xdotool with these arguments (keys go through the X server's test
+// extension, as a person's would) and waits for it; its exit status.
+int xdotool(std::vector<std::string> arguments);
 
 // Runs the main loop until the condition holds or the time is up.
 bool runUntil(const std::function<bool()>& condition, double seconds = 10);

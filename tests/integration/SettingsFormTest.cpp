@@ -9,16 +9,9 @@ namespace orvela {
 namespace {
 
 using testing::Harness;
+using testing::xdotool;
 using testing::runFor;
 using testing::runUntil;
-
-void xdotool(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "xdotool");
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    g_spawn_sync(nullptr, argv.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-}
 
 void collect(GtkWidget* widget, std::vector<GtkWidget*>& found, GType type) {
     if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type)) found.push_back(widget);

@@ -49,27 +49,18 @@ TEST_F(Tray, TheItemShowsTheInboxCountAndItsMenuGoesToTheInbox) {
 
 TEST_F(Tray, ATakenCaptureKeyIsLeftOutOfTheMenu) {
     // Another program holds the capture key before the application starts.
-    std::string holder = (binaryFolder() / "orvela-capture-preview").string();
-    const char* argv[] = {holder.c_str(), nullptr};
-    GPid holderPid = 0;
-    g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &holderPid,
-                  nullptr);
+    Background holder({(binaryFolder() / "orvela-capture-preview").string()});
     runFor(1.5);
     {
         Application app;
         ASSERT_TRUE(runUntil([&] { return host.registrations() == 1 && host.menu().size() == 10; }));
         EXPECT_EQ(host.menu()[1].separator, true);
     }
-    ::kill(holderPid, SIGTERM);
-    ::waitpid(holderPid, nullptr, 0);
 }
 
 TEST_F(Tray, ANewKeyRecordedInTheSettingsIsRegisteredAndTheWindowRebuilt) {
-    std::string holder = (binaryFolder() / "orvela-capture-preview").string();
-    const char* argv[] = {holder.c_str(), nullptr};
-    GPid holderPid = 0;
-    g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &holderPid,
-                  nullptr);
+    // Another program holds the capture key before the application starts.
+    Background holder({(binaryFolder() / "orvela-capture-preview").string()});
     runFor(1.5);
     Application app;
     ASSERT_TRUE(runUntil([&] { return host.registrations() == 1 && host.menu().size() == 10; }));
@@ -95,8 +86,6 @@ TEST_F(Tray, ANewKeyRecordedInTheSettingsIsRegisteredAndTheWindowRebuilt) {
     press("Escape");
     press("ctrl+shift+k");
     EXPECT_TRUE(runUntil(panelVisible)) << "the new key opens the panel";
-    ::kill(holderPid, SIGTERM);
-    ::waitpid(holderPid, nullptr, 0);
 }
 
 TEST_F(Tray, TheMenuBarSwitchRemovesTheItemAndMakesANewOne) {
