@@ -120,8 +120,11 @@ void AppDelegate::applicationDidFinishLaunching() {
         std::printf("smoke: ok\n");
         std::exit(0);
     }
-    // The snapshot mode takes over from here.
-    if (launch->snapshot()) return;
+    if (launch->snapshot()) {
+        snapshots_ = Snapshots::create(web, launch->d);
+        snapshots_->run();
+        return;
+    }
 
     updater = UpdateChecker::create(DefaultsStore::standardUserDefaults(), AppConfig::version(),
                                     [weak](const UpdateChecker::Result& result, bool asked) {

@@ -11,6 +11,7 @@
 #include "reminders/ReminderScheduler.h"
 #include "settings/AppSettings.h"
 #include "settings/SettingsView.h"
+#include "web/Snapshots.h"
 #include "web/WebController.h"
 
 #include <cstdint>
@@ -102,6 +103,7 @@ private:
     std::optional<LaunchOptions> launch;
     std::shared_ptr<CaptureHandOff> handOff;
     std::unique_ptr<MainMenu> menu;
+    std::shared_ptr<Snapshots> snapshots_;
     std::vector<SignalConnection> connections_;
 };
 

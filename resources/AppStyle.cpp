@@ -55,6 +55,9 @@ constexpr const char* styleSheet = R"css(
     font-size: 11pt;
     color: alpha(@theme_fg_color, 0.4);
 }
+.orvela-snapshot-ground {
+    background-color: shade(@theme_bg_color, 0.94);
+}
 .orvela-settings .orvela-settings-group {
     background-color: @theme_base_color;
 }

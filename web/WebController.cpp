@@ -289,6 +289,23 @@ void WebController::capture(const std::string& text, std::function<void(bool)> d
              [done = std::move(done)](JSCValue* value, GError* error) { done(!error && isTrue(value)); });
 }
 
+void WebController::snapshot(const std::filesystem::path& file, std::function<void(bool)> done) {
+    struct Request {
+        std::filesystem::path file;
+        std::function<void(bool)> done;
+    };
+    webkit_web_view_get_snapshot(
+        webView_, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+        [](GObject* view, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<Request> request(static_cast<Request*>(data));
+            cairo_surface_t* picture = webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
+            bool written = picture && cairo_surface_write_to_png(picture, request->file.c_str()) == CAIRO_STATUS_SUCCESS;
+            if (picture) cairo_surface_destroy(picture);
+            request->done(written);
+        },
+        new Request{file, std::move(done)});
+}
+
 void WebController::reload() {
     offline_.isOffline.set(false);
     const char* current = webkit_web_view_get_uri(webView_);

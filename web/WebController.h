@@ -9,6 +9,7 @@
 #include "web/OfflineModel.h"
 #include "web/OfflineView.h"
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -59,6 +60,10 @@ public:
     void showOffline(bool on);
     // Shows the window in front; in quiet mode without taking the focus.
     void bringForward();
+
+    // Writes what the web view shows as a PNG file; done(false) when there was no
+    // picture or it could not be written.
+    void snapshot(const std::filesystem::path& file, std::function<void(bool)> done);
 
     // The user agent the web view sends, for diagnostics and tests.
     std::string userAgent() const;

@@ -1,3 +1,4 @@
+#include "web/SnapshotOptions.h"
 #include "tests/unit/TemporaryFolder.h"
 #include "web/FreeName.h"
 #include "web/LoadError.h"
@@ -57,6 +58,40 @@ TEST(LoadError, NetworkFailuresOtherThanCancellationMeanOffline) {
     EXPECT_FALSE(isNetworkFailure("g-io-error-quark", 19));         // cancelled
     EXPECT_FALSE(isNetworkFailure("WebKitPolicyError", 102));       // interrupted by a decision
     EXPECT_FALSE(isNetworkFailure("WebKitPluginError", 299));
+}
+
+}  // namespace
+}  // namespace orvela
+
+namespace orvela {
+namespace {
+
+TEST(SnapshotOptions, WindowSizeIsTwoDecimalsAroundALowerCaseX) {
+    using SnapshotOptions::Size;
+    EXPECT_EQ(SnapshotOptions::windowSize(std::nullopt), (Size{1280, 788}));
+    EXPECT_EQ(SnapshotOptions::windowSize("1440x900"), (Size{1440, 900}));
+    EXPECT_EQ(SnapshotOptions::windowSize("800.5x600"), (Size{800.5, 600}));
+    for (const char* bad : {"1440X900", "1440x", "1440x900x2", "x900", "", "widexhigh", "1440 x900", "0x900", "-5x900",
+                            "1e9x900", "nanx900", "infx900"})
+        EXPECT_EQ(SnapshotOptions::windowSize(std::string(bad)), (Size{1280, 788})) << bad;
+    // Empty pieces are dropped, as with the paths.
+    EXPECT_EQ(SnapshotOptions::windowSize("x1440xx900x"), (Size{1440, 900}));
+}
+
+TEST(SnapshotOptions, TheFolderIsTheLastComponentInsideTheTemporaryFolder) {
+    EXPECT_EQ(SnapshotOptions::folder("pictures", "/tmp"), "/tmp/pictures");
+    EXPECT_EQ(SnapshotOptions::folder("/home/me/shots/today", "/tmp"), "/tmp/today");
+    EXPECT_EQ(SnapshotOptions::folder("pictures/", "/tmp"), "/tmp/pictures");
+    EXPECT_EQ(SnapshotOptions::folder("", "/tmp"), "/tmp/shots");
+    EXPECT_EQ(SnapshotOptions::folder("..", "/tmp"), "/tmp/shots");
+    EXPECT_EQ(SnapshotOptions::folder("/", "/tmp"), "/tmp/shots");
+}
+
+TEST(SnapshotOptions, PageNamesReplaceEverySlash) {
+    EXPECT_EQ(SnapshotOptions::siteName("/inbox"), "site-inbox");
+    EXPECT_EQ(SnapshotOptions::siteName("/"), "site-");
+    EXPECT_EQ(SnapshotOptions::siteName("someday"), "sitesomeday");
+    EXPECT_EQ(SnapshotOptions::siteName("/item/42"), "site-item-42");
 }
 
 }  // namespace
