@@ -3,6 +3,7 @@
 
 BUILD      ?= build
 BENCH_BUILD = build-bench
+PACKAGE_BUILD = build-package
 FUZZ_BUILD  = build-fuzz
 FUZZ_SECONDS ?= 60
 
@@ -10,12 +11,13 @@ FUZZ_SECONDS ?= 60
 PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
            libglib2.0-dev nlohmann-json3-dev libabsl-dev libgtk-3-dev libwebkit2gtk-4.1-dev \
            libsoup-3.0-dev libxml2-dev libayatana-appindicator3-dev libx11-dev libxtst-dev libnotify-dev \
-           xvfb xserver-xorg-core xserver-xorg-video-dummy xauth x11-utils x11-xserver-utils openbox dbus dbus-x11 xdotool imagemagick python3-dbusmock libglib2.0-bin tzdata
+           xvfb xserver-xorg-core xserver-xorg-video-dummy xauth x11-utils x11-xserver-utils openbox dbus dbus-x11 \
+           xdotool imagemagick python3-dbusmock libglib2.0-bin desktop-file-utils appstream dpkg-dev tzdata
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test run bench fuzz clean
+.PHONY: all deps build test run bench fuzz package clean
 
 all: build
 
@@ -53,6 +55,13 @@ bench: build
 	tests/integration/desktop-session $(BENCH_BUILD)/bin/hotkey-latency $(BUILD)/bin/orvela-capture-preview
 	tests/integration/desktop-session bench/startup $(BENCH_BUILD)/bin
 
+# A .deb for /usr, from a release build of its own.
+package: deps
+	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DORVELA_TESTS=OFF
+	cmake --build $(PACKAGE_BUILD)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	@ls $(PACKAGE_BUILD)/*.deb
+
 fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -63,4 +72,4 @@ fuzz: deps
 	  $(FUZZ_BUILD)/corpus fuzz/seeds
 
 clean:
-	rm -rf $(BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)

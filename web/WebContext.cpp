@@ -8,13 +8,17 @@
 namespace orvela::WebContext {
 namespace {
 
-// Beside the executable in the build tree, else where the package installs it.
+// Beside the executable in the build tree, else in the library folder of the
+// installation the executable belongs to (wherever it was unpacked), else where
+// the package installs it.
 std::filesystem::path extensionsFolder() {
     std::error_code code;
     auto executable = std::filesystem::read_symlink("/proc/self/exe", code);
     if (!code) {
-        auto beside = executable.parent_path() / "web-extensions";
-        if (std::filesystem::exists(beside / "liborvela-web-extension.so")) return beside;
+        auto bin = executable.parent_path();
+        for (auto candidate : {bin / "web-extensions", bin.parent_path() / ORVELA_LIBDIR / "orvela" / "web-extensions"}) {
+            if (std::filesystem::exists(candidate / "liborvela-web-extension.so")) return candidate;
+        }
     }
     return ORVELA_INSTALLED_WEB_EXTENSIONS;
 }
