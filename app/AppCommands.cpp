@@ -78,7 +78,8 @@ void AppDelegate::openHelp() { Desktop::openUri(helpAddress); }
 
 void AppDelegate::showAbout() {
     gtk_show_about_dialog(web->window(), "program-name", "Orvela", "version", AppConfig::version().c_str(),
-                          "logo-icon-name", "ru.orvela.Orvela", "website", helpAddress, "title", "О программе Orvela",
+                          "logo-icon-name", "ru.orvela.Orvela", "website", helpAddress, "website-label", "Сайт Orvela",
+                          "title", "О программе Orvela",
                           nullptr);
 }
 
