@@ -1,5 +1,7 @@
 #include "app/AppLinks.h"
 #include "app/PageZoom.h"
+#include "app/StatusMenu.h"
+#include "capture/RecordedKey.h"
 #include "platform/DefaultsStore.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +46,63 @@ TEST(LaunchArguments, DefaultsPairsAreTakenOutAndTheRestKeptInOrder) {
     // A lone key at the end has no value and is not a pair.
     EXPECT_EQ(DefaultsStore::otherArguments({"orvela://next", "-origin"}),
               (std::vector<std::string>{"orvela://next", "-origin"}));
+}
+
+}  // namespace
+}  // namespace orvela
+
+
+namespace orvela {
+namespace {
+
+std::vector<std::string> titles(const std::vector<StatusMenuRow>& rows) {
+    std::vector<std::string> found;
+    for (const auto& row : rows) found.push_back(row.kind == StatusMenuRow::Kind::separator ? "—" : row.title);
+    return found;
+}
+
+TEST(StatusMenu, RowsFollowTheCountAndTheCaptureKey) {
+    Shortcut commandShiftSpace{49, Shortcut::command | Shortcut::shift};
+    auto rows = statusMenuRows(7, false, commandShiftSpace);
+    EXPECT_EQ(titles(rows), (std::vector<std::string>{"Записать во «Входящие»…", "    ⇧⌘Пробел", "—", "Входящие — 7",
+                                                      "Сегодня", "Действия", "—", "Открыть Orvela", "Настройки…", "—",
+                                                      "Завершить Orvela"}));
+    EXPECT_EQ(rows[1].kind, StatusMenuRow::Kind::note);
+    EXPECT_EQ(rows[3].action, "go");
+    EXPECT_EQ(rows[3].path, "/inbox");
+    EXPECT_EQ(rows[4].path, "/now");
+    EXPECT_EQ(rows[5].path, "/next");
+
+    auto taken = statusMenuRows(0, true, commandShiftSpace);
+    EXPECT_EQ(taken.size(), 10u);
+    EXPECT_EQ(taken[1].kind, StatusMenuRow::Kind::separator);
+    EXPECT_EQ(taken[2].title, "Входящие");
+    EXPECT_EQ(statusMenuRows(-3, true, commandShiftSpace)[2].title, "Входящие");
+}
+
+TEST(StatusMenu, TitleAndBadgeShowOnlyACountOfOneOrMore) {
+    EXPECT_EQ(statusTitle(0), "");
+    EXPECT_EQ(statusTitle(-1), "");
+    EXPECT_EQ(statusTitle(7), " 7");
+    EXPECT_EQ(launcherBadge(7, true), (LauncherBadge{7, true}));
+    EXPECT_EQ(launcherBadge(7, false), (LauncherBadge{0, false}));
+    EXPECT_EQ(launcherBadge(0, true), (LauncherBadge{0, false}));
+    EXPECT_EQ(launcherBadge(-5, true), (LauncherBadge{0, false}));
+}
+
+TEST(RecordedKey, EscapeCancelsAKeyWithAModifierIsTakenAnythingElseRefused) {
+    using Kind = RecordedKey::Kind;
+    EXPECT_EQ(RecordedKey::of(53, Shortcut::command).kind, Kind::cancel);
+    EXPECT_EQ(RecordedKey::of(53, 0).kind, Kind::cancel);
+    EXPECT_EQ(RecordedKey::of(40, 0).kind, Kind::refuse);
+    EXPECT_EQ(RecordedKey::of(40, Shortcut::shift).kind, Kind::refuse);
+    auto controlShiftK = RecordedKey::of(40, Shortcut::control | Shortcut::shift);
+    EXPECT_EQ(controlShiftK.kind, Kind::accept);
+    EXPECT_EQ(controlShiftK.shortcut, (Shortcut{40, 0x60000}));
+    // Caps Lock (0x10000) is not part of a shortcut.
+    auto optionCommandF5 = RecordedKey::of(96, 0x10000 | Shortcut::option | Shortcut::command);
+    EXPECT_EQ(optionCommandF5.shortcut, (Shortcut{96, 0x180000}));
+    EXPECT_EQ(optionCommandF5.shortcut.display(), "⌥⌘F5");
 }
 
 }  // namespace
