@@ -37,6 +37,28 @@ TEST_F(ApplicationTest, UnderTheTestRunnerNothingIsShownOrLoaded) {
     EXPECT_EQ(traced("loaded").size(), loads);
 }
 
+TEST_F(ApplicationTest, AQuietLaunchShowsTheWindowWithoutTakingTheKeyboard) {
+    // Someone else's window has the keyboard.
+    Background other({"xmessage", "-name", "someone-else", "elsewhere"});
+    auto otherWindow = [] {
+        auto found = runProgram({"xdotool", "search", "--onlyvisible", "--classname", "someone-else"}).out;
+        return found.substr(0, found.find('\n'));
+    };
+    ASSERT_TRUE(runUntil([&] { return !otherWindow().empty(); }));
+    xdotool({"windowactivate", "--sync", otherWindow()});
+    auto active = [] { return runProgram({"xdotool", "getactivewindow"}).out; };
+    auto before = active();
+
+    size_t loads = traced("loaded").size();
+    Application app({"-e2eCapture", ""});
+    ASSERT_TRUE(waitForPage(loads));
+    EXPECT_TRUE(mainWindowVisible());
+    EXPECT_EQ(active(), before);
+    // Taskbars and pagers leave it out.
+    auto state = runProgram({"xprop", "-id", visibleWindows("Orvela").front(), "_NET_WM_STATE"}).out;
+    EXPECT_NE(state.find("_NET_WM_STATE_SKIP_TASKBAR"), std::string::npos) << state;
+}
+
 TEST_F(ApplicationTest, ACaptureTypedInThePanelLandsInTheInbox) {
     size_t loads = traced("loaded").size();
     Application app;

@@ -107,6 +107,25 @@ TEST_F(Tray, TheMenuBarSwitchRemovesTheItemAndMakesANewOne) {
     EXPECT_TRUE(runUntil([&] { return host.registrations() == 2 && host.itemPresent(); }));
 }
 
+TEST_F(Tray, TheBadgeSwitchShowsTheCountAtOnce) {
+    Harness::shared().control("inbox=3");
+    auto defaults = Harness::shared().home() / ".config/orvela/defaults.json";
+    std::filesystem::create_directories(defaults.parent_path());
+    std::ofstream(defaults) << R"({"showDockBadge": false})";
+    size_t loads = traced("loaded").size();
+    Application app;
+    ASSERT_TRUE(waitForPage(loads));
+    ASSERT_TRUE(runUntil([&] { return host.label() == " 3"; }));
+    EXPECT_EQ(host.badges.back(), (std::pair<int64_t, bool>{0, false}));
+    focusMainWindow();
+    press("ctrl+comma");
+    ASSERT_TRUE(runUntil([] { return !visibleWindows("Настройки").empty(); }));
+    xdotool({"windowactivate", "--sync", visibleWindows("Настройки").front()});
+    runFor(0.3);
+    for (const char* key : {"Tab", "Tab", "Tab", "space"}) press(key);
+    EXPECT_TRUE(runUntil([&] { return host.badges.back() == std::pair<int64_t, bool>{3, true}; }));
+}
+
 TEST_F(Tray, SwitchedOffThereIsNoItemAndNoBadge) {
     Harness::shared().control("inbox=3");
     size_t loads = traced("loaded").size();
