@@ -1,5 +1,6 @@
 #include "app/StatusItem.h"
 
+#include "platform/SystemTray.h"
 #include "resources/AppStyle.h"
 
 #include <libayatana-appindicator/app-indicator.h>
@@ -28,23 +29,40 @@ void StatusItem::connectRow(GtkWidget* widget, const StatusMenuRow& row) {
 }
 
 StatusItem::StatusItem(GtkApplication* application)
-    : application_(application),
-      indicator_(app_indicator_new("ru.orvela.Orvela", "MenuBarIcon-symbolic", APP_INDICATOR_CATEGORY_APPLICATION_STATUS)),
-      menu_(GObjectPtr<GtkWidget>::sink(gtk_menu_new())) {
+    : application_(application), menu_(GObjectPtr<GtkWidget>::sink(gtk_menu_new())) {
+    // The icon is published once a tray can show it: a status-notifier host, now
+    // or later, or else an old-style tray, which shows the indicator's stand-in.
+    // Without either it would only cost memory.
+    watch_ = g_bus_watch_name(
+        G_BUS_TYPE_SESSION, "org.kde.StatusNotifierWatcher", G_BUS_NAME_WATCHER_FLAGS_NONE,
+        [](GDBusConnection*, const char*, const char*, gpointer self) { static_cast<StatusItem*>(self)->publish(); },
+        [](GDBusConnection*, const char*, gpointer self) {
+            if (SystemTray::xembedTrayPresent()) static_cast<StatusItem*>(self)->publish();
+        },
+        this, nullptr);
+}
+
+StatusItem::~StatusItem() {
+    g_bus_unwatch_name(watch_);
+    if (indicator_) app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_PASSIVE);
+    gtk_widget_destroy(menu_.get());
+}
+
+void StatusItem::publish() {
+    if (indicator_) return;
+    indicator_ = GObjectPtr<AppIndicator>(
+        app_indicator_new("ru.orvela.Orvela", "MenuBarIcon-symbolic", APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
     if (auto icons = AppStyle::localIconFolder()) app_indicator_set_icon_theme_path(indicator_.get(), icons->c_str());
     app_indicator_set_icon_full(indicator_.get(), "MenuBarIcon-symbolic", "Orvela");
     app_indicator_set_title(indicator_.get(), "Orvela");
+    app_indicator_set_label(indicator_.get(), title_.c_str(), "");
     app_indicator_set_menu(indicator_.get(), GTK_MENU(menu_.get()));
     app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);
 }
 
-StatusItem::~StatusItem() {
-    app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_PASSIVE);
-    gtk_widget_destroy(menu_.get());
-}
-
 void StatusItem::setTitle(const std::string& title) {
-    app_indicator_set_label(indicator_.get(), title.c_str(), "");
+    title_ = title;
+    if (indicator_) app_indicator_set_label(indicator_.get(), title.c_str(), "");
 }
 
 void StatusItem::setRows(const std::vector<StatusMenuRow>& rows) {

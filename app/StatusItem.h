@@ -11,7 +11,8 @@ typedef struct _AppIndicator AppIndicator;
 namespace orvela {
 
 // The tray icon with the Inbox count beside it and its menu, published as a
-// status-notifier item. Its rows run the application's actions.
+// status-notifier item as soon as a tray is there to show it. Its rows run the
+// application's actions.
 class StatusItem {
 public:
     explicit StatusItem(GtkApplication* application);
@@ -25,11 +26,14 @@ public:
 
 private:
     void connectRow(GtkWidget* widget, const StatusMenuRow& row);
+    void publish();
 
     GtkApplication* application_;
     GObjectPtr<AppIndicator> indicator_;
     GObjectPtr<GtkWidget> menu_;
     std::vector<StatusMenuRow> rows_;
+    std::string title_;
+    guint watch_ = 0;
 };
 
 }  // namespace orvela

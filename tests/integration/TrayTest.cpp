@@ -140,5 +140,12 @@ TEST_F(Tray, SwitchedOffThereIsNoItemAndNoBadge) {
     EXPECT_EQ(host.badges.back(), (std::pair<int64_t, bool>{0, false}));
 }
 
+TEST_F(ApplicationTest, ATrayStartedLaterStillGetsTheItem) {
+    Application app;
+    ASSERT_TRUE(runUntil(mainWindowVisible, 20));
+    TrayHost host;
+    EXPECT_TRUE(runUntil([&] { return host.registrations() == 1 && host.menu().size() == 11; }));
+}
+
 }  // namespace
 }  // namespace orvela
