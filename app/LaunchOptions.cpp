@@ -1,5 +1,7 @@
 #include "app/LaunchOptions.h"
 
+#include "platform/TextParsing.h"
+
 #include <cstdlib>
 
 namespace orvela {
@@ -10,16 +12,7 @@ bool LaunchOptions::quiet() const {
 }
 
 std::vector<std::string> LaunchOptions::snapshotPaths() const {
-    std::string list = d.stringForKey("snapshotPaths").value_or("/inbox");
-    std::vector<std::string> paths;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t comma = list.find(',', start);
-        if (comma == std::string::npos) comma = list.size();
-        if (comma > start) paths.push_back(list.substr(start, comma - start));
-        start = comma + 1;
-    }
-    return paths;
+    return nonEmptyPieces(d.stringForKey("snapshotPaths").value_or("/inbox"), ',');
 }
 
 bool LaunchOptions::underTests() const { return std::getenv("XCTestConfigurationFilePath") != nullptr; }

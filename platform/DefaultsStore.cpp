@@ -1,5 +1,7 @@
 #include "platform/DefaultsStore.h"
 
+#include "platform/TextParsing.h"
+
 #include "platform/AtomicFile.h"
 #include "platform/Log.h"
 
@@ -55,17 +57,9 @@ std::optional<std::vector<std::string>> decodeStringArray(const json& value) {
     return texts;
 }
 
-std::optional<double> parseNumber(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    char* end = nullptr;
-    double number = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size()) return std::nullopt;
-    return number;
-}
-
 bool truthOfText(const std::string& text) {
     if (strcasecmp(text.c_str(), "yes") == 0 || strcasecmp(text.c_str(), "true") == 0) return true;
-    if (auto number = parseNumber(text)) return *number != 0;
+    if (auto number = decimalNumber(text)) return *number != 0;
     return false;
 }
 

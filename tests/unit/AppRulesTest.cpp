@@ -3,7 +3,12 @@
 #include "app/StatusMenu.h"
 #include "capture/RecordedKey.h"
 #include "platform/DefaultsStore.h"
+#include "platform/TextParsing.h"
+#include "web/SnapshotOptions.h"
 
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace orvela {
@@ -103,6 +108,40 @@ TEST(RecordedKey, EscapeCancelsAKeyWithAModifierIsTakenAnythingElseRefused) {
     auto optionCommandF5 = RecordedKey::of(96, 0x10000 | Shortcut::option | Shortcut::command);
     EXPECT_EQ(optionCommandF5.shortcut, (Shortcut{96, 0x180000}));
     EXPECT_EQ(optionCommandF5.shortcut.display(), "⌥⌘F5");
+}
+
+}  // namespace
+}  // namespace orvela
+
+
+namespace orvela {
+namespace {
+
+// GTK sets the user's locale at start-up; in Russian the C library's decimal
+// point is a comma, and the numbers given to the application use a point.
+TEST(TextParsing, NumbersReadTheSameInARussianLocale) {
+    std::string folder = (std::filesystem::temp_directory_path() / "orvela-locale-XXXXXX").string();
+    ASSERT_TRUE(::mkdtemp(folder.data()));
+    std::string make = "localedef -i ru_RU -f UTF-8 " + folder + "/ru_RU.UTF-8 >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0) GTEST_SKIP() << "this machine cannot build the ru_RU locale";
+    ::setenv("LOCPATH", folder.c_str(), 1);
+    ASSERT_TRUE(std::setlocale(LC_NUMERIC, "ru_RU.UTF-8"));
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+
+    EXPECT_EQ(decimalNumber("800.5"), 800.5);
+    EXPECT_EQ(decimalNumber("800,5"), std::nullopt);
+    EXPECT_EQ(SnapshotOptions::windowSize("1440.5x900"), (SnapshotOptions::Size{1440.5, 900}));
+    EXPECT_TRUE(DefaultsStore(std::nullopt, {"-switch", "0.5"}).boolForKey("switch"));
+
+    std::setlocale(LC_NUMERIC, "C");
+    ::unsetenv("LOCPATH");
+    std::filesystem::remove_all(folder);
+}
+
+TEST(TextParsing, PiecesAreKeptAsWrittenWithoutTheEmptyOnes) {
+    EXPECT_EQ(nonEmptyPieces(",/inbox,, /next,", ','), (std::vector<std::string>{"/inbox", " /next"}));
+    EXPECT_TRUE(nonEmptyPieces("", ',').empty());
+    EXPECT_TRUE(nonEmptyPieces(",,", ',').empty());
 }
 
 }  // namespace
