@@ -78,16 +78,21 @@ void AppDelegate::connectApplication() {
 void AppDelegate::createParts() {
     // The application runs until it is told to quit, with or without a window.
     g_application_hold(G_APPLICATION(application_));
+    // The kind of launch decides whose data the parts may touch, so it is read first.
+    launch.emplace(DefaultsStore::standardUserDefaults());
+    bool userData = !launch->forTestsOrPictures();
     capture = CapturePanel::create();
     pending = std::make_unique<PendingCaptures>(DefaultsStore::standardUserDefaults(), pendingCapturesKey);
-    reminders = ReminderScheduler::create(LocalNotificationCenter::create(LocalNotificationCenter::Environment::desktop()));
+    if (userData) pending->requeueUndelivered();
+    reminders = ReminderScheduler::create(LocalNotificationCenter::create(
+        userData ? LocalNotificationCenter::Environment::desktop() : LocalNotificationCenter::Environment::inert()));
     settings = &AppSettings::shared();
-    launch.emplace(DefaultsStore::standardUserDefaults());
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
     if (launch->underTests()) return;
     WebController::quiet = launch->quiet();
+    WebController::remembersFrame = !launch->forTestsOrPictures();
     web = WebController::create();
 
     std::weak_ptr<AppDelegate> weak = weak_from_this();
@@ -105,7 +110,10 @@ void AppDelegate::applicationDidFinishLaunching() {
         // The main window has the keyboard only while the application is the active one.
         return self && self->web && gtk_window_is_active(self->web->window());
     };
-    handOff = CaptureHandOff::create(*pending, std::make_shared<WebCaptureTarget>(web));
+    handOff = CaptureHandOff::create(
+        *pending, std::make_shared<WebCaptureTarget>(web),
+        [](double seconds, std::function<void()> task) { MainQueue::after(seconds, std::move(task)); },
+        launch->captureAnswerDeadline());
     capture->onSave = [weak](const std::string& text, CaptureHost::Done done) {
         auto self = weak.lock();
         if (!self) {
@@ -180,6 +188,8 @@ void AppDelegate::receive(const BridgeMessage& message) {
 }
 
 void AppDelegate::siteReady() {
+    // A snapshot run photographs pages; the user's queue is not its to send.
+    if (launch->forTestsOrPictures()) return;
     handOff->flushPending();
     if (auto item = std::exchange(itemToOpen, std::nullopt)) web->openItem(*item);
 }
@@ -211,7 +221,8 @@ void AppDelegate::setStatusItem(bool shown) {
 
 void AppDelegate::updateBadge() {
     auto badge = launcherBadge(inboxCount, settings->showDockBadge.get());
-    LauncherEntry::update(badge.count, badge.visible);
+    // The launcher entry is the user's application, not a snapshot run's.
+    if (!launch->forTestsOrPictures()) LauncherEntry::update(badge.count, badge.visible);
     if (statusItem) statusItem->setTitle(statusTitle(inboxCount));
     menuNeedsUpdate();
 }

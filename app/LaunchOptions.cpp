@@ -2,6 +2,7 @@
 
 #include "platform/TextParsing.h"
 
+#include <cmath>
 #include <cstdlib>
 
 namespace orvela {
@@ -13,6 +14,11 @@ bool LaunchOptions::quiet() const {
 
 std::vector<std::string> LaunchOptions::snapshotPaths() const {
     return nonEmptyPieces(d.stringForKey("snapshotPaths").value_or("/inbox"), ',');
+}
+
+double LaunchOptions::captureAnswerDeadline() const {
+    auto seconds = decimalNumber(d.stringForKey("captureAnswerDeadline").value_or(""));
+    return seconds && std::isfinite(*seconds) && *seconds > 0 ? *seconds : 20;
 }
 
 bool LaunchOptions::underTests() const { return std::getenv("XCTestConfigurationFilePath") != nullptr; }

@@ -21,6 +21,13 @@ public:
     // Hosted by a unit-test runner: the application then creates nothing visible.
     bool underTests() const;
 
+    // A launch that exists for tests or pictures (test host, smoke test, snapshot
+    // mode) leaves the user's pending captures, reminders, window frame and
+    // launcher badge alone.
+    bool forTestsOrPictures() const { return underTests() || smokeTest() || snapshot().has_value(); }
+    // How long a capture waits for the page's answer, in seconds ("captureAnswerDeadline").
+    double captureAnswerDeadline() const;
+
     bool smokeTest() const { return d.boolForKey("smokeTest"); }
     std::optional<std::string> snapshot() const { return d.stringForKey("snapshot"); }
 

@@ -1,22 +1,59 @@
 #include "capture/PendingCaptures.h"
 
+#include <algorithm>
+
 namespace orvela {
+namespace {
+
+// Equal texts in the journal are interchangeable: any one of them may go.
+void removeOne(std::vector<std::string>& list, const std::string& text) {
+    if (auto found = std::find(list.begin(), list.end(), text); found != list.end()) list.erase(found);
+}
+
+}  // namespace
 
 std::vector<std::string> PendingCaptures::items() const {
     return defaults.stringArrayForKey(key).value_or(std::vector<std::string>{});
 }
 
-void PendingCaptures::add(const std::string& text) {
-    auto list = items();
-    list.push_back(text);
-    defaults.setObject(list, key);
+bool PendingCaptures::add(const std::string& text) {
+    return defaults.modifyStringArrays({key}, [&](StringArrays& lists) { lists[key].push_back(text); });
 }
 
-void PendingCaptures::removeFirst(const std::string& text) {
-    auto list = items();
-    if (list.empty() || list.front() != text) return;
-    list.erase(list.begin());
-    defaults.setObject(list, key);
+bool PendingCaptures::removeFirst(const std::string& text) {
+    return defaults.modifyStringArrays({key}, [&](StringArrays& lists) {
+        auto& list = lists[key];
+        if (!list.empty() && list.front() == text) list.erase(list.begin());
+    });
+}
+
+std::vector<std::string> PendingCaptures::inFlight() const {
+    return defaults.stringArrayForKey(inFlightKey).value_or(std::vector<std::string>{});
+}
+
+bool PendingCaptures::beginDelivery(const std::string& text) {
+    return defaults.modifyStringArrays({inFlightKey}, [&](StringArrays& lists) { lists[inFlightKey].push_back(text); });
+}
+
+bool PendingCaptures::delivered(const std::string& text) {
+    return defaults.modifyStringArrays({inFlightKey}, [&](StringArrays& lists) { removeOne(lists[inFlightKey], text); });
+}
+
+bool PendingCaptures::returnToQueue(const std::string& text) {
+    return defaults.modifyStringArrays({key, inFlightKey}, [&](StringArrays& lists) {
+        removeOne(lists[inFlightKey], text);
+        lists[key].push_back(text);
+    });
+}
+
+bool PendingCaptures::requeueUndelivered() {
+    return defaults.modifyStringArrays({key, inFlightKey}, [&](StringArrays& lists) {
+        auto& journal = lists[inFlightKey];
+        if (journal.empty()) return;
+        auto& queue = lists[key];
+        queue.insert(queue.end(), journal.begin(), journal.end());
+        journal.clear();
+    });
 }
 
 }  // namespace orvela

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace orvela {
 namespace {
@@ -18,7 +19,10 @@ bool writeAll(int fd, std::string_view contents) {
     while (!contents.empty()) {
         ssize_t written = ::write(fd, contents.data(), contents.size());
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
+        if (written <= 0) {
+            if (written == 0) errno = ENOSPC;
+            return false;
+        }
         contents.remove_prefix(static_cast<size_t>(written));
     }
     return true;
@@ -26,14 +30,41 @@ bool writeAll(int fd, std::string_view contents) {
 
 }  // namespace
 
-std::optional<std::string> writeFileAtomically(const std::filesystem::path& file,
-                                               std::string_view contents) {
+std::filesystem::path followLinks(const std::filesystem::path& file) {
+    std::filesystem::path current = file;
+    // As many hops as the kernel itself follows before it gives up.
+    for (int hop = 0; hop < 40; ++hop) {
+        std::error_code code;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, code))) return current;
+        auto target = std::filesystem::read_symlink(current, code);
+        if (code) return current;
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+    return current;
+}
+
+std::optional<std::string> createPrivateFolders(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> missing;
+    for (auto path = folder; !path.empty(); path = path.parent_path()) {
+        struct stat status;
+        if (::stat(path.c_str(), &status) == 0) {
+            if (!S_ISDIR(status.st_mode)) return path.string() + " is not a folder";
+            break;
+        }
+        missing.push_back(path);
+        if (path == path.parent_path()) break;
+    }
+    for (auto path = missing.rbegin(); path != missing.rend(); ++path) {
+        if (::mkdir(path->c_str(), S_IRWXU) != 0 && errno != EEXIST) return errnoText("cannot create", *path);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> writeFileAtomically(const std::filesystem::path& link, std::string_view contents) {
+    const std::filesystem::path file = followLinks(link);
     std::filesystem::path folder = file.parent_path();
     if (folder.empty()) folder = ".";
-    std::error_code code;
-    std::filesystem::create_directories(folder, code);
-    if (code) return "cannot create " + folder.string() + ": " + code.message();
-    ::chmod(folder.c_str(), S_IRWXU);
+    if (auto error = createPrivateFolders(folder)) return error;
 
     std::string temporary = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
     int fd = ::mkstemp(temporary.data());
@@ -93,11 +124,20 @@ std::optional<std::filesystem::path> moveAside(const std::filesystem::path& file
         std::string name = file.string() + ".corrupt-" + stamp;
         if (attempt > 0) name += "-" + std::to_string(attempt);
         std::filesystem::path target(name);
-        if (std::filesystem::exists(target)) continue;
+        std::error_code code;
+        if (std::filesystem::exists(std::filesystem::symlink_status(target, code))) continue;
         if (::rename(file.c_str(), target.c_str()) == 0) return target;
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+std::optional<FileStamp> stampOf(const std::filesystem::path& file) {
+    struct stat status;
+    if (::stat(file.c_str(), &status) != 0) return std::nullopt;
+    return FileStamp{static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino),
+                     static_cast<unsigned long long>(status.st_size),
+                     static_cast<long long>(status.st_mtim.tv_sec) * 1'000'000'000LL + status.st_mtim.tv_nsec};
 }
 
 }  // namespace orvela

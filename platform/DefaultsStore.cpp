@@ -1,9 +1,8 @@
 #include "platform/DefaultsStore.h"
 
-#include "platform/TextParsing.h"
-
-#include "platform/AtomicFile.h"
+#include "platform/FileLock.h"
 #include "platform/Log.h"
+#include "platform/TextParsing.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -138,30 +137,93 @@ std::vector<std::string> DefaultsStore::otherArguments(const std::vector<std::st
 
 void DefaultsStore::load() {
     if (!file_) return;
-    auto contents = readWholeFile(*file_);
-    if (contents.error) {
-        log("defaults: " + *contents.error);
-        return;
+    backing_ = Backing::file;
+    std::filesystem::path target = followLinks(*file_);
+    auto contents = readWholeFile(target);
+    stamp_ = stampOf(target);
+    if (!contents.text && !contents.error) return;
+    if (contents.text) {
+        json parsed = json::parse(*contents.text, nullptr, false);
+        if (parsed.is_object()) {
+            values_ = std::move(parsed);
+            return;
+        }
     }
-    if (!contents.text) return;
-    json parsed = json::parse(*contents.text, nullptr, false);
-    if (parsed.is_object()) {
-        values_ = std::move(parsed);
-        return;
-    }
-    if (auto aside = moveAside(*file_)) {
-        log("defaults: " + file_->string() + " could not be read; moved to " + aside->string() +
-            ", starting empty");
+    std::string why = contents.error ? *contents.error : file_->string() + " could not be understood";
+    if (auto aside = moveAside(target)) {
+        log("defaults: " + why + "; moved to " + aside->string() + ", starting empty");
+        stamp_.reset();
         return;
     }
     // Never write over a file that could be the only copy of the user's settings.
-    log("defaults: " + file_->string() + " could not be read nor moved aside; changes are kept in memory only");
-    file_.reset();
+    log("defaults: " + why + ", nor moved aside; settings are kept in memory only and captures are not stored");
+    backing_ = Backing::unavailable;
 }
 
-void DefaultsStore::save() const {
-    if (!file_) return;
-    if (auto error = writeFileAtomically(*file_, values_.dump(2) + "\n")) log("defaults: " + *error);
+void DefaultsStore::overlayUnsaved(json& values) const {
+    for (const auto& [key, value] : unsaved_.items()) {
+        if (value.is_null()) values.erase(key);
+        else values[key] = value;
+    }
+}
+
+// Another process may have replaced the file since this one last looked.
+void DefaultsStore::refresh() const {
+    if (backing_ != Backing::file) return;
+    std::filesystem::path target = followLinks(*file_);
+    auto stamp = stampOf(target);
+    if (stamp == stamp_) return;
+    auto contents = readWholeFile(target);
+    if (contents.error) return;
+    json parsed = contents.text ? json::parse(*contents.text, nullptr, false) : json::object();
+    // A half-edited file is left to its editor; the values known before stay.
+    if (!parsed.is_object()) return;
+    stamp_ = stamp;
+    overlayUnsaved(parsed);
+    values_ = std::move(parsed);
+}
+
+bool DefaultsStore::failed(const std::string& error) {
+    // A full disk refuses every write until there is room: one line says so.
+    if (!std::exchange(failureLogged_, true)) log("defaults: " + error);
+    return false;
+}
+
+bool DefaultsStore::write(const std::function<void(json&)>& change) {
+    if (backing_ == Backing::memory) {
+        change(values_);
+        return true;
+    }
+    if (backing_ == Backing::unavailable) return failed(file_->string() + " cannot be used; the change is not stored");
+
+    std::filesystem::path target = followLinks(*file_);
+    FileLock lock(target);
+    if (lock.busy()) return failed(*lock.error());
+    auto contents = readWholeFile(target);
+    // What could not be read may be all the user has: it is never written over.
+    if (contents.error) return failed(*contents.error);
+    json base = json::object();
+    if (contents.text) {
+        base = json::parse(*contents.text, nullptr, false);
+        if (!base.is_object()) {
+            auto aside = moveAside(target);
+            if (!aside) return failed(target.string() + " could not be understood nor moved aside");
+            log("defaults: " + target.string() + " could not be understood; moved to " + aside->string() +
+                ", writing the values known before");
+            base = values_;
+        }
+    }
+    json updated = base;
+    overlayUnsaved(updated);
+    change(updated);
+    if (updated != base) {
+        if (auto error = writeFileAtomically(target, updated.dump(2) + "\n")) return failed(*error);
+    }
+    values_ = std::move(updated);
+    stamp_ = stampOf(target);
+    unsaved_ = json::object();
+    failureLogged_ = false;
+    return true;
 }
 
 const nlohmann::json* DefaultsStore::persistent(const std::string& key) const {
@@ -171,6 +233,7 @@ const nlohmann::json* DefaultsStore::persistent(const std::string& key) const {
 
 std::optional<DefaultsValue> DefaultsStore::objectForKey(const std::string& key) const {
     if (auto argument = arguments_.find(key); argument != arguments_.end()) return argument->second;
+    refresh();
     const json* value = persistent(key);
     if (!value) return std::nullopt;
     if (value->is_string()) return value->get<std::string>();
@@ -213,15 +276,40 @@ std::optional<DefaultsData> DefaultsStore::dataForKey(const std::string& key) co
     return std::nullopt;
 }
 
-void DefaultsStore::setObject(const DefaultsValue& value, const std::string& key) {
-    values_[key] = encode(value);
-    save();
+bool DefaultsStore::setObject(const DefaultsValue& value, const std::string& key) {
+    json encoded = encode(value);
+    if (write([&](json& values) { values[key] = encoded; })) return true;
+    values_[key] = encoded;
+    unsaved_[key] = std::move(encoded);
+    return false;
 }
 
-void DefaultsStore::setBool(bool value, const std::string& key) { setObject(value, key); }
+bool DefaultsStore::setBool(bool value, const std::string& key) { return setObject(value, key); }
 
-void DefaultsStore::removeObjectForKey(const std::string& key) {
-    if (values_.erase(key) > 0) save();
+bool DefaultsStore::removeObjectForKey(const std::string& key) {
+    refresh();
+    if (!values_.contains(key)) return true;
+    if (write([&](json& values) { values.erase(key); })) return true;
+    values_.erase(key);
+    unsaved_[key] = nullptr;
+    return false;
+}
+
+bool DefaultsStore::modifyStringArrays(const std::vector<std::string>& keys,
+                                       const std::function<void(StringArrays&)>& change) {
+    return write([&](json& values) {
+        StringArrays before;
+        for (const auto& key : keys) {
+            auto found = values.find(key);
+            before[key] = found == values.end() ? std::vector<std::string>{}
+                                                : decodeStringArray(*found).value_or(std::vector<std::string>{});
+        }
+        StringArrays after = before;
+        change(after);
+        for (const auto& key : keys) {
+            if (after[key] != before[key]) values[key] = after[key];
+        }
+    });
 }
 
 }  // namespace orvela

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/AtomicFile.h"
+
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -15,17 +18,24 @@ namespace orvela {
 using DefaultsData = std::vector<uint8_t>;
 using DefaultsValue = std::variant<std::string, bool, double, DefaultsData, std::vector<std::string>>;
 
+using StringArrays = std::map<std::string, std::vector<std::string>>;
+
 // The per-user key-value store of settings and launch switches.
 //
 // Persistent values live in one JSON file that is replaced atomically on every
-// write. Pairs "-key value" on the command line form an argument domain that wins
-// over the stored value of the same key for the run; its values are texts, which
-// boolForKey reads as YES/NO, true/false or a number.
+// write. Other processes may share the file (a second session of the user, a
+// snapshot run, a hand edit): every write is a read-modify-write of the file as
+// it is on disk at that moment, under a lock, so that their changes merge, and
+// every read sees the file as it is now. Pairs "-key value" on the command line
+// form an argument domain that wins over the stored value of the same key for the
+// run; its values are texts, which boolForKey reads as YES/NO, true/false or a number.
 class DefaultsStore {
 public:
     // A store on the given file (or in memory only when there is none), with the
     // argument domain built from the given arguments (the program name excluded).
-    // A file that cannot be understood is moved aside and the store starts empty.
+    // A file that cannot be read or understood is moved aside, never written over;
+    // when it cannot be moved either, the store keeps its values in memory and
+    // reports every write as failed.
     explicit DefaultsStore(std::optional<std::filesystem::path> file,
                            const std::vector<std::string>& arguments = {});
     DefaultsStore(const DefaultsStore&) = delete;
@@ -42,9 +52,18 @@ public:
     std::optional<DefaultsData> dataForKey(const std::string& key) const;
     std::optional<DefaultsValue> objectForKey(const std::string& key) const;
 
-    void setObject(const DefaultsValue& value, const std::string& key);
-    void setBool(bool value, const std::string& key);
-    void removeObjectForKey(const std::string& key);
+    // Each write says whether the value reached the disk. One that did not is
+    // still returned by the reads of this process, goes to disk with the next
+    // write that succeeds, and is logged once.
+    bool setObject(const DefaultsValue& value, const std::string& key);
+    bool setBool(bool value, const std::string& key);
+    bool removeObjectForKey(const std::string& key);
+
+    // Changes the lists of texts under the given keys in one write (an absent or
+    // malformed value reads as the empty list); the change sees what is stored at
+    // this moment. Only lists the change altered are written. False, with nothing
+    // changed in this process either, when the change could not be stored.
+    bool modifyStringArrays(const std::vector<std::string>& keys, const std::function<void(StringArrays&)>& change);
 
     // The "-key value" pairs among the command-line arguments (program name left out).
     static std::map<std::string, std::string> argumentDomain(const std::vector<std::string>& arguments);
@@ -52,15 +71,25 @@ public:
     static std::vector<std::string> otherArguments(const std::vector<std::string>& arguments);
 
 private:
+    enum class Backing { memory, file, unavailable };
+
     const nlohmann::json* persistent(const std::string& key) const;
     void load();
-    void save() const;
+    void refresh() const;
+    bool write(const std::function<void(nlohmann::json&)>& change);
+    bool failed(const std::string& error);
+    void overlayUnsaved(nlohmann::json& values) const;
 
     std::optional<std::filesystem::path> file_;
+    Backing backing_ = Backing::memory;
     std::map<std::string, std::string> arguments_;
-    // Kept as read, so values of forms this store does not know are written back
-    // unchanged rather than lost.
-    nlohmann::json values_ = nlohmann::json::object();
+    // The file as last read or written. Kept whole, so values of forms this store
+    // does not know are written back unchanged rather than lost.
+    mutable nlohmann::json values_ = nlohmann::json::object();
+    mutable std::optional<FileStamp> stamp_;
+    // Values set while the disk refused them (null for a removal).
+    nlohmann::json unsaved_ = nlohmann::json::object();
+    bool failureLogged_ = false;
 };
 
 }  // namespace orvela

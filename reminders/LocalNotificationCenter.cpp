@@ -1,100 +1,30 @@
 #include "reminders/LocalNotificationCenter.h"
 
-#include "platform/AtomicFile.h"
-#include "platform/Log.h"
 #include "platform/MainQueue.h"
 
 #include <algorithm>
 #include <glib.h>
-#include <nlohmann/json.hpp>
-#include <unordered_set>
 
 namespace orvela {
-namespace {
-
-using nlohmann::json;
-
-// Written by hand rather than through a document: the file is rewritten on every
-// change and may hold thousands of requests.
-void appendText(std::string& out, const std::string& text) { out += json(text).dump(); }
-
-void appendRequest(std::string& out, const NotificationRequest& request) {
-    const CalendarTrigger& t = request.trigger;
-    out += "{\"identifier\":";
-    appendText(out, request.identifier);
-    out += ",\"title\":";
-    appendText(out, request.title);
-    out += ",\"body\":";
-    appendText(out, request.body);
-    out += request.defaultSound ? ",\"defaultSound\":true" : ",\"defaultSound\":false";
-    out += ",\"userInfo\":{";
-    bool first = true;
-    for (const auto& [key, value] : request.userInfo) {
-        if (!first) out += ",";
-        first = false;
-        appendText(out, key);
-        out += ":";
-        appendText(out, value);
-    }
-    out += "},\"trigger\":{\"year\":" + std::to_string(t.year) + ",\"month\":" + std::to_string(t.month) +
-           ",\"day\":" + std::to_string(t.day) + ",\"hour\":" + std::to_string(t.hour) +
-           ",\"minute\":" + std::to_string(t.minute) + ",\"second\":" + std::to_string(t.second) + "}}";
-}
-
-std::optional<NotificationRequest> decode(const json& entry) {
-    try {
-        NotificationRequest request;
-        request.identifier = entry.at("identifier").get<std::string>();
-        request.title = entry.at("title").get<std::string>();
-        request.body = entry.at("body").get<std::string>();
-        request.defaultSound = entry.at("defaultSound").get<bool>();
-        request.userInfo = entry.at("userInfo").get<std::map<std::string, std::string>>();
-        const json& t = entry.at("trigger");
-        request.trigger = {t.at("year").get<int>(), t.at("month").get<int>(), t.at("day").get<int>(),
-                           t.at("hour").get<int>(), t.at("minute").get<int>(), t.at("second").get<int>()};
-        return request;
-    } catch (const json::exception&) {
-        return std::nullopt;
-    }
-}
-
-}  // namespace
 
 std::shared_ptr<LocalNotificationCenter> LocalNotificationCenter::create(Environment environment) {
     std::shared_ptr<LocalNotificationCenter> center(new LocalNotificationCenter(std::move(environment)));
-    center->load();
+    center->state_ = center->store_.load();
+    center->reindex();
+    std::weak_ptr<LocalNotificationCenter> weak = center;
+    if (center->environment_.listen) {
+        center->environment_.listen(
+            [weak](const Shown& where) {
+                if (auto self = weak.lock()) self->clicked(where);
+            },
+            [weak] {
+                if (auto self = weak.lock()) self->fireDue();
+            });
+    }
     // Requests that fell due while the application was away are shown once the
     // centre's delegate, installed right after this, can be asked.
-    MainQueue::async<LocalNotificationCenter>(center, [](LocalNotificationCenter& self) { self.fireDue(); });
+    MainQueue::async<LocalNotificationCenter>(weak, [](LocalNotificationCenter& self) { self.fireDue(); });
     return center;
-}
-
-void LocalNotificationCenter::load() {
-    auto contents = readWholeFile(environment_.stateFile);
-    if (contents.error) log("reminders: " + *contents.error);
-    if (!contents.text) return;
-    json state = json::parse(*contents.text, nullptr, false);
-    if (!state.is_object() || !state["pending"].is_array()) {
-        auto aside = moveAside(environment_.stateFile);
-        log("reminders: " + environment_.stateFile.string() + " could not be read; moved to " +
-            (aside ? aside->string() : std::string("nowhere")));
-        return;
-    }
-    for (const auto& entry : state["pending"]) {
-        if (auto request = decode(entry)) pending_.push_back(std::move(*request));
-    }
-    reindex();
-}
-
-void LocalNotificationCenter::save() const {
-    std::string text = "{\"pending\":[";
-    text.reserve(pending_.size() * 200);
-    for (size_t i = 0; i < pending_.size(); ++i) {
-        if (i > 0) text += ",\n";
-        appendRequest(text, pending_[i]);
-    }
-    text += "]}\n";
-    if (auto error = writeFileAtomically(environment_.stateFile, text)) log("reminders: " + *error);
 }
 
 void LocalNotificationCenter::requestAuthorization(std::function<void(bool)> completion) {
@@ -107,39 +37,55 @@ void LocalNotificationCenter::pendingRequests(std::function<void(std::vector<Not
     std::weak_ptr<LocalNotificationCenter> weak = weak_from_this();
     MainQueue::async([weak, completion = std::move(completion)] {
         auto center = weak.lock();
-        completion(center ? center->pending_ : std::vector<NotificationRequest>{});
+        completion(center ? center->state_.pending : std::vector<NotificationRequest>{});
     });
+}
+
+void LocalNotificationCenter::change(NotificationChange change) {
+    change(state_);
+    unsaved_.push_back(std::move(change));
 }
 
 void LocalNotificationCenter::removePendingRequests(const std::vector<std::string>& identifiers) {
-    std::unordered_set<std::string> withdrawn(identifiers.begin(), identifiers.end());
-    size_t removed = std::erase_if(pending_, [&](const NotificationRequest& request) {
-        return withdrawn.contains(request.identifier);
-    });
-    if (removed == 0) return;
+    size_t before = state_.pending.size();
+    change(NotificationStore::remove(identifiers));
+    if (state_.pending.size() == before) {
+        unsaved_.pop_back();
+        return;
+    }
     reindex();
-    scheduleFlush();
+    scheduleSave();
 }
 
 void LocalNotificationCenter::add(const NotificationRequest& request) {
-    auto [position, inserted] = positions_.try_emplace(request.identifier, pending_.size());
-    if (inserted) pending_.push_back(request);
-    else pending_[position->second] = request;
-    scheduleFlush();
+    auto [position, inserted] = positions_.try_emplace(request.identifier, state_.pending.size());
+    if (inserted) state_.pending.push_back(request);
+    else state_.pending[position->second] = request;
+    unsaved_.push_back(NotificationStore::upsert(request));
+    scheduleSave();
 }
 
 void LocalNotificationCenter::reindex() {
     positions_.clear();
-    for (size_t i = 0; i < pending_.size(); ++i) positions_.emplace(pending_[i].identifier, i);
+    for (size_t i = 0; i < state_.pending.size(); ++i) positions_.emplace(state_.pending[i].identifier, i);
+}
+
+// What other processes stored comes in with every save.
+void LocalNotificationCenter::save() {
+    auto stored = store_.save(unsaved_, state_);
+    if (!stored) return;
+    unsaved_.clear();
+    state_ = std::move(*stored);
+    reindex();
 }
 
 // A page's list may change thousands of requests at once; they are written and
 // the timer set once, when the main loop is next idle.
-void LocalNotificationCenter::scheduleFlush() {
-    if (flushScheduled_) return;
-    flushScheduled_ = true;
+void LocalNotificationCenter::scheduleSave() {
+    if (saveScheduled_) return;
+    saveScheduled_ = true;
     MainQueue::async<LocalNotificationCenter>(weak_from_this(), [](LocalNotificationCenter& center) {
-        center.flushScheduled_ = false;
+        center.saveScheduled_ = false;
         center.save();
         center.arm();
     });
@@ -149,15 +95,17 @@ void LocalNotificationCenter::fireDue() {
     double now = environment_.now();
     GTimeZone* zone = environment_.zone();
     std::vector<std::pair<double, NotificationRequest>> due;
-    size_t removed = std::erase_if(pending_, [&](const NotificationRequest& request) {
+    std::vector<std::string> expired;
+    for (const auto& request : state_.pending) {
         auto instant = request.trigger.firstInstant(zone);
-        if (instant && *instant > now) return false;
-        // Fields that are no date never come; they leave with the due ones.
-        if (instant && now - *instant < latestReplay) due.emplace_back(*instant, request);
-        return true;
-    });
+        if (instant && *instant > now) continue;
+        // Fields that are no date never come; they leave with the late ones.
+        if (!instant || now - *instant >= latestReplay) expired.push_back(request.identifier);
+        else if (!delivering_.contains(request.identifier)) due.emplace_back(*instant, request);
+    }
     g_time_zone_unref(zone);
-    if (removed > 0) {
+    if (!expired.empty()) {
+        change(NotificationStore::remove(expired));
         reindex();
         save();
     }
@@ -171,8 +119,10 @@ void LocalNotificationCenter::arm() {
     double now = environment_.now();
     double next = now + longestSleep;
     GTimeZone* zone = environment_.zone();
-    for (const auto& request : pending_) {
-        if (auto instant = request.trigger.firstInstant(zone)) next = std::min(next, *instant);
+    for (const auto& request : state_.pending) {
+        // Due ones wait for a server, not for the clock.
+        auto instant = request.trigger.firstInstant(zone);
+        if (instant && *instant > now) next = std::min(next, *instant);
     }
     g_time_zone_unref(zone);
     std::weak_ptr<LocalNotificationCenter> weak = weak_from_this();
@@ -182,17 +132,46 @@ void LocalNotificationCenter::arm() {
 }
 
 void LocalNotificationCenter::deliver(const NotificationRequest& request) {
+    delivering_.insert(request.identifier);
     std::weak_ptr<LocalNotificationCenter> weak = weak_from_this();
-    auto show = [weak, request](bool present) {
+    auto present = [weak, request](bool presented) {
         auto center = weak.lock();
-        if (!center || !present || !center->environment_.show) return;
-        center->environment_.show(request, [weak, request] {
-            auto clicked = weak.lock();
-            if (clicked && clicked->didReceive) clicked->didReceive(request, [] {});
+        if (!center) return;
+        if (!presented || !center->environment_.show) return center->shown(request, std::nullopt);
+        center->environment_.show(request, [weak, request](std::optional<Shown> where) {
+            auto shownBy = weak.lock();
+            if (!shownBy) return;
+            // No server took it: it stays pending for the next server or wake.
+            if (!where) {
+                shownBy->delivering_.erase(request.identifier);
+                return;
+            }
+            shownBy->shown(request, std::move(where));
         });
     };
-    if (willPresent) willPresent(request, show);
-    else show(true);
+    if (willPresent) willPresent(request, present);
+    else present(true);
+}
+
+// The request has had its moment: shown, or kept silent while the user looked at
+// the window. Only now does it leave the file.
+void LocalNotificationCenter::shown(const NotificationRequest& request, std::optional<Shown> where) {
+    delivering_.erase(request.identifier);
+    change(NotificationStore::removeExactly(request));
+    if (where) change(NotificationStore::addShown({where->server, where->id, environment_.now(), request}));
+    reindex();
+    save();
+}
+
+void LocalNotificationCenter::clicked(const Shown& where) {
+    auto found = std::find_if(state_.shown.begin(), state_.shown.end(), [&](const ShownNotification& entry) {
+        return entry.server == where.server && entry.id == where.id;
+    });
+    if (found == state_.shown.end()) return;
+    NotificationRequest request = found->request;
+    change(NotificationStore::removeShown(where.server, where.id));
+    save();
+    if (didReceive) didReceive(request, [] {});
 }
 
 }  // namespace orvela

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "reminders/NotificationCenter.h"
+#include "reminders/NotificationStore.h"
 
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 typedef struct _GTimeZone GTimeZone;
 
@@ -14,29 +17,48 @@ namespace orvela {
 // The application's own notification centre: no Linux service keeps scheduled
 // notifications, so the pending requests are kept here, in a file that survives
 // restarts, and each is shown by the desktop's notification server when the
-// local wall clock first reaches its trigger. A request that fell due while the
-// application was not running, or the machine slept, is shown when that is seen,
-// if it is less than 24 hours late; older ones are dropped unseen.
+// local wall clock first reaches its trigger. A request leaves the file only once
+// a server has shown it; one that fell due while the application was not running,
+// the machine slept or no server was there is shown when that is seen, if it is
+// less than 24 hours late; older ones are dropped unseen.
+//
+// The notifications shown are kept too, so that a click on one of them opens its
+// item also after the application restarted or the server moved it to its history.
 class LocalNotificationCenter : public NotificationCenter, public std::enable_shared_from_this<LocalNotificationCenter> {
 public:
+    // Where a server showed a notification: the server ("bus/connection") and its number.
+    struct Shown {
+        std::string server;
+        uint32_t id = 0;
+    };
+
     // How the centre reaches the world; each part can be replaced in tests.
     struct Environment {
+        // Empty: the requests are kept in memory only.
         std::filesystem::path stateFile;
         std::function<double()> now;
         std::function<GTimeZone*()> zone;  // a new reference each call
-        // Shows a notification; a click runs the callback. False when not shown.
-        std::function<bool(const NotificationRequest&, std::function<void()> clicked)> show;
+        // Asks a server to show a notification; done, later, says where it was
+        // shown or that no server took it.
+        std::function<void(const NotificationRequest&, std::function<void(std::optional<Shown>)> done)> show;
+        // Tells of every click on a notification (of any program) and of every
+        // notification server that comes onto the bus, for the rest of the process.
+        std::function<void(std::function<void(const Shown&)> clicked, std::function<void()> serverAppeared)> listen;
         // Wakes the centre at an instant (replacing an earlier one).
         std::function<void(double instant, std::function<void()> wake)> wakeAt;
 
         // $XDG_STATE_HOME/orvela/notifications.json, the system clock and zone,
         // the desktop's notification server and a real-time timer.
         static Environment desktop();
+        // For launches that exist for tests or pictures: nothing is read, stored
+        // or shown.
+        static Environment inert();
     };
 
     static constexpr double latestReplay = 24 * 60 * 60;
     // Even with nothing due sooner the centre looks again every minute, so that
-    // a change of time zone moves the triggers.
+    // a change of time zone moves the triggers and a reminder no server took is
+    // offered again.
     static constexpr double longestSleep = 60;
 
     // Reads the pending requests and shows or drops those that are due already.
@@ -51,18 +73,26 @@ public:
     void fireDue();
 
 private:
-    explicit LocalNotificationCenter(Environment environment) : environment_(std::move(environment)) {}
-    void load();
-    void save() const;
+    explicit LocalNotificationCenter(Environment environment)
+        : environment_(std::move(environment)), store_(environment_.stateFile) {}
+    void change(NotificationChange change);
+    void save();
     void arm();
     void deliver(const NotificationRequest& request);
+    void shown(const NotificationRequest& request, std::optional<Shown> where);
+    void clicked(const Shown& where);
     void reindex();
-    void scheduleFlush();
+    void scheduleSave();
 
     Environment environment_;
-    std::vector<NotificationRequest> pending_;
-    std::unordered_map<std::string, size_t> positions_;  // identifier to index in pending_
-    bool flushScheduled_ = false;
+    NotificationStore store_;
+    NotificationState state_;
+    std::unordered_map<std::string, size_t> positions_;  // identifier to index in state_.pending
+    // Changes not yet written; kept until a write succeeds.
+    std::vector<NotificationChange> unsaved_;
+    // Requests handed to a server whose answer has not come.
+    std::unordered_set<std::string> delivering_;
+    bool saveScheduled_ = false;
 };
 
 }  // namespace orvela

@@ -463,7 +463,7 @@ void WebController::restoreFrame() {
 }
 
 void WebController::saveFrame() {
-    if (!gtk_widget_get_visible(window_.get())) return;
+    if (!remembersFrame || !gtk_widget_get_visible(window_.get())) return;
     WindowFrame frame;
     gtk_window_get_position(window(), &frame.x, &frame.y);
     gtk_window_get_size(window(), &frame.width, &frame.height);

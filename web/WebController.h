@@ -26,6 +26,9 @@ class WebController : public std::enable_shared_from_this<WebController> {
 public:
     // Set before the controller is made: the window then never takes the focus.
     static inline bool quiet = false;
+    // Set before the controller is made: false keeps the user's saved window
+    // position and size as they are (launches for tests and pictures).
+    static inline bool remembersFrame = true;
 
     static constexpr const char* channelName = "orvela";
     static constexpr int defaultWidth = 1200;

@@ -1,5 +1,7 @@
 #include "app/CaptureHandOff.h"
+#include "tests/unit/TemporaryFolder.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace orvela {
@@ -23,11 +25,23 @@ public:
 
 using Texts = std::vector<std::string>;
 
+// Deadlines that pass when the test says so.
+struct FakeClock {
+    std::vector<std::pair<double, std::function<void()>>> timers;
+    CaptureHandOff::Timer timer() {
+        return [this](double seconds, std::function<void()> task) { timers.emplace_back(seconds, std::move(task)); };
+    }
+    void pass() {
+        for (auto& [seconds, task] : std::exchange(timers, {})) task();
+    }
+};
+
 struct HandOff : ::testing::Test {
     DefaultsStore store{std::nullopt};
     PendingCaptures pending{store, "pendingCaptures"};
     std::shared_ptr<FakePage> page = std::make_shared<FakePage>();
-    std::shared_ptr<CaptureHandOff> handOff = CaptureHandOff::create(pending, page);
+    FakeClock clock;
+    std::shared_ptr<CaptureHandOff> handOff = CaptureHandOff::create(pending, page, clock.timer());
     std::vector<CaptureOutcome> outcomes;
 
     void save(const std::string& text) {
@@ -118,6 +132,101 @@ TEST_F(HandOff, NothingIsSentWhileThePageIsNotReady) {
     queue({"a"});
     handOff->flushPending();
     EXPECT_TRUE(page->sent.empty());
+    EXPECT_FALSE(handOff->flushing());
+}
+
+TEST_F(HandOff, ATextIsJournalledUntilThePageAnswers) {
+    page->ready = true;
+    save("в пути");
+    EXPECT_EQ(pending.inFlight(), Texts{"в пути"});
+    EXPECT_TRUE(outcomes.empty());
+    page->answer(0, true);
+    EXPECT_TRUE(pending.inFlight().empty());
+    EXPECT_TRUE(pending.items().empty());
+
+    save("отказ");
+    page->answer(1, false);
+    EXPECT_TRUE(pending.inFlight().empty());
+    EXPECT_EQ(pending.items(), Texts{"отказ"});
+    EXPECT_EQ(outcomes, (std::vector<CaptureOutcome>{CaptureOutcome::saved, CaptureOutcome::queued}));
+}
+
+TEST_F(HandOff, ASilentPageCountsAsRefusalAtTheDeadlineAndItsLateAnswerIsIgnored) {
+    page->ready = true;
+    save("тишина");
+    ASSERT_EQ(clock.timers.size(), 1u);
+    EXPECT_EQ(clock.timers[0].first, CaptureHandOff::defaultAnswerDeadline);
+    clock.pass();
+    EXPECT_EQ(outcomes, std::vector<CaptureOutcome>{CaptureOutcome::queued});
+    EXPECT_EQ(pending.items(), Texts{"тишина"});
+
+    page->answer(0, true);  // too late: the queue keeps it, a duplicate at worst
+    EXPECT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(pending.items(), Texts{"тишина"});
+}
+
+TEST_F(HandOff, ASilentPageEndsTheFlushAndTheNextReadyReportStartsAgain) {
+    queue({"a", "b"});
+    page->ready = true;
+    handOff->flushPending();
+    clock.pass();
+    EXPECT_FALSE(handOff->flushing());
+    EXPECT_EQ(pending.items(), (Texts{"a", "b"}));
+
+    handOff->flushPending();
+    EXPECT_EQ(page->sent, (Texts{"a", "a"}));
+    page->answer(0, true);  // the first try's late answer changes nothing
+    EXPECT_EQ(pending.items(), (Texts{"a", "b"}));
+    page->answer(1, true);
+    page->answer(2, true);
+    EXPECT_TRUE(pending.items().empty());
+}
+
+// A store whose folder cannot be made: every write fails, as on a full disk.
+struct UnwritableStore : ::testing::Test {
+    testing::TemporaryFolder folder;
+    std::unique_ptr<DefaultsStore> store;
+    std::unique_ptr<PendingCaptures> pending;
+    std::shared_ptr<FakePage> page = std::make_shared<FakePage>();
+    FakeClock clock;
+    std::shared_ptr<CaptureHandOff> handOff;
+    std::vector<CaptureOutcome> outcomes;
+
+    void SetUp() override {
+        store = std::make_unique<DefaultsStore>(folder / "blocker/defaults.json");
+        std::ofstream(folder / "blocker") << "a file where the folder should be";
+        pending = std::make_unique<PendingCaptures>(*store, "pendingCaptures");
+        handOff = CaptureHandOff::create(*pending, page, clock.timer());
+    }
+    void save(const std::string& text) {
+        handOff->save(text, [this](CaptureOutcome outcome) { outcomes.push_back(outcome); });
+    }
+};
+
+TEST_F(UnwritableStore, NothingIsCalledSavedOrQueuedThatIsNotStored) {
+    save("не сохранится");
+    page->ready = true;
+    save("и это");
+    EXPECT_TRUE(page->sent.empty()) << "the page must not see a text that is not on disk";
+    EXPECT_EQ(outcomes, (std::vector<CaptureOutcome>{CaptureOutcome::failed, CaptureOutcome::failed}));
+    EXPECT_TRUE(pending->items().empty());
+}
+
+TEST(HandOffOnDisk, AnAcceptedHeadThatCannotBeRemovedIsNotSentAgainAndAgain) {
+    testing::TemporaryFolder folder;
+    DefaultsStore store(folder / "orvela/defaults.json");
+    PendingCaptures pending(store, "pendingCaptures");
+    pending.add("a");
+    auto page = std::make_shared<FakePage>();
+    page->ready = true;
+    FakeClock clock;
+    auto handOff = CaptureHandOff::create(pending, page, clock.timer());
+    handOff->flushPending();
+    // The disk fills up: the folder is replaced by a file.
+    std::filesystem::rename(folder / "orvela", folder / "away");
+    std::ofstream(folder / "orvela") << "";
+    page->answer(0, true);
+    EXPECT_EQ(page->sent, Texts{"a"});
     EXPECT_FALSE(handOff->flushing());
 }
 

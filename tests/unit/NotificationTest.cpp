@@ -2,6 +2,7 @@
 #include "reminders/ReminderScheduler.h"
 #include "tests/unit/TemporaryFolder.h"
 
+#include <algorithm>
 #include <fstream>
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -37,7 +38,10 @@ struct Centre : ::testing::Test {
     testing::TemporaryFolder folder;
     double clock = 1'700'000'000;  // 2023-11-14 22:13:20 UTC, 01:13:20 in Moscow
     std::vector<NotificationRequest> shown;
-    std::vector<std::function<void()>> clicks;
+    bool serverUp = true;
+    std::string server = "bus/:1.7";
+    std::function<void(const LocalNotificationCenter::Shown&)> clickListener;
+    std::function<void()> serverAppeared;
     double wakeInstant = 0;
 
     std::shared_ptr<LocalNotificationCenter> make() {
@@ -45,10 +49,15 @@ struct Centre : ::testing::Test {
         environment.stateFile = folder / "state/notifications.json";
         environment.now = [this] { return clock; };
         environment.zone = [] { return g_time_zone_new_identifier("Europe/Moscow"); };
-        environment.show = [this](const NotificationRequest& request, std::function<void()> clicked) {
+        environment.show = [this](const NotificationRequest& request,
+                                  std::function<void(std::optional<LocalNotificationCenter::Shown>)> done) {
+            if (!serverUp) return done(std::nullopt);
             shown.push_back(request);
-            clicks.push_back(std::move(clicked));
-            return true;
+            done(LocalNotificationCenter::Shown{server, static_cast<uint32_t>(shown.size())});
+        };
+        environment.listen = [this](auto clicked, auto appeared) {
+            clickListener = std::move(clicked);
+            serverAppeared = std::move(appeared);
         };
         environment.wakeAt = [this](double instant, std::function<void()>) { wakeInstant = instant; };
         auto center = LocalNotificationCenter::create(std::move(environment));
@@ -62,6 +71,12 @@ struct Centre : ::testing::Test {
         auto built = NativeReminder{id, "item-" + id, "Напомнить " + id, (clock + secondsFromNow) * 1000}.notificationRequest(zone);
         g_time_zone_unref(zone);
         return *built;
+    }
+
+    // The user clicks the notification the server numbered so.
+    void click(uint32_t id, const std::string& by) {
+        clickListener({by, id});
+        runPendingTasks();
     }
 
     std::vector<std::string> pendingIdentifiers(NotificationCenter& center) {
@@ -148,8 +163,81 @@ TEST_F(Centre, TheDelegateDecidesWhetherToShowAndHearsTheClick) {
     clock += 10;
     center->fireDue();
     ASSERT_EQ(shown.size(), 1u);
-    clicks[0]();
+    click(1, server);
     EXPECT_EQ(clicked, std::vector<std::string>{"item-seen"});
+}
+
+TEST_F(Centre, WithoutAServerADueReminderWaitsAndIsShownOnceWhenOneAppears) {
+    serverUp = false;
+    auto center = make();
+    center->add(request("1", 10));
+    runPendingTasks();
+    clock += 10;
+    center->fireDue();
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(pendingIdentifiers(*center), std::vector<std::string>{"reminder:1"});
+    EXPECT_EQ(wakeInstant, clock + LocalNotificationCenter::longestSleep) << "no busy wake for a reminder that waits";
+
+    // Still there after a restart, then a server comes.
+    center.reset();
+    auto restarted = make();
+    serverUp = true;
+    serverAppeared();
+    serverAppeared();
+    restarted->fireDue();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(pendingIdentifiers(*restarted).empty());
+}
+
+TEST_F(Centre, AClickOpensItsItemAfterARestartButNotForAnotherServersNumber) {
+    std::vector<std::string> clicked;
+    auto listen = [&](NotificationCenter& center) {
+        center.didReceive = [&](const NotificationRequest& request, std::function<void()>) {
+            clicked.push_back(request.userInfo.at("itemId"));
+        };
+    };
+    {
+        auto center = make();
+        center->add(request("1", 10));
+        runPendingTasks();
+        clock += 10;
+        center->fireDue();
+        ASSERT_EQ(shown.size(), 1u);
+    }
+    auto restarted = make();
+    listen(*restarted);
+    click(1, "bus/:1.99");  // the same number from a restarted server is someone else's
+    click(2, server);
+    EXPECT_TRUE(clicked.empty());
+    click(1, server);
+    EXPECT_EQ(clicked, std::vector<std::string>{"item-1"});
+}
+
+TEST_F(Centre, TwoProcessesOnOneFileKeepEachOthersRequests) {
+    auto first = make();
+    auto second = make();
+    first->add(request("first", 600));
+    runPendingTasks();
+    second->add(request("second", 600));
+    runPendingTasks();
+    first->removePendingRequests({"nothing"});
+    auto third = make();
+    auto identifiers = pendingIdentifiers(*third);
+    std::sort(identifiers.begin(), identifiers.end());
+    EXPECT_EQ(identifiers, (std::vector<std::string>{"reminder:first", "reminder:second"}));
+}
+
+TEST_F(Centre, AStateFileThatCannotBeReadIsKept) {
+    std::filesystem::create_directories(folder / "state/notifications.json");
+    std::ofstream(folder / "state/notifications.json/inside") << "keep me";
+    auto center = make();
+    center->add(request("1", 600));
+    runPendingTasks();
+    bool kept = false;
+    for (auto& entry : std::filesystem::directory_iterator(folder / "state"))
+        kept |= entry.is_directory() && std::filesystem::exists(entry.path() / "inside");
+    EXPECT_TRUE(kept);
+    EXPECT_EQ(pendingIdentifiers(*make()), std::vector<std::string>{"reminder:1"});
 }
 
 TEST_F(Centre, AnUnreadableStateFileIsMovedAside) {
