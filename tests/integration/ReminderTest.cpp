@@ -73,6 +73,50 @@ TEST_F(Reminders, AnEmptyListWithdrawsOnlyReminders) {
     EXPECT_TRUE(runUntil([&] { return pending() == std::vector<std::string>{"calendar:1"}; }));
 }
 
+TEST_F(Reminders, AClickAfterARestartStillOpensItsItem) {
+    scheduler->update({{"1", "77", "После перезапуска", (now() + 1) * 1000}});
+    ASSERT_TRUE(runUntil([&] { return server.notifications().size() == 1; }, 8));
+    auto shown = server.notifications()[0];
+    auto stillPending = [&] {
+        auto identifiers = pending();
+        return std::find(identifiers.begin(), identifiers.end(), "reminder:1") != identifiers.end();
+    };
+    ASSERT_TRUE(runUntil([&] { return !stillPending(); }));
+
+    // The application restarts while the notification is still on screen.
+    center.reset();
+    scheduler.reset();
+    auto restarted = LocalNotificationCenter::create(LocalNotificationCenter::Environment::desktop());
+    auto restartedScheduler = ReminderScheduler::create(restarted);
+    restartedScheduler->onOpen = [this](const std::string& item) { opened.push_back(item); };
+    runFor(0.5);
+    server.click(shown.id);
+    EXPECT_TRUE(runUntil([&] { return opened == std::vector<std::string>{"77"}; }));
+    center = restarted;
+    scheduler = restartedScheduler;
+}
+
+TEST(RemindersWithoutAServer, AReminderDueWhileNoServerRunsIsShownOnceOneStarts) {
+    auto center = LocalNotificationCenter::create(LocalNotificationCenter::Environment::desktop());
+    auto scheduler = ReminderScheduler::create(center);
+    ::testing::internal::CaptureStderr();
+    scheduler->update({{"5", "46", "Дождётся", (now() + 1) * 1000}});
+    runFor(2.5);
+    ::testing::internal::GetCapturedStderr();
+    bool listed = false;
+    center->pendingRequests([&](std::vector<NotificationRequest> requests) {
+        for (const auto& request : requests) listed |= request.identifier == "reminder:5";
+    });
+    runFor(0.2);
+    EXPECT_TRUE(listed) << "a reminder no server took stays pending";
+
+    FakeNotificationServer server;
+    ASSERT_TRUE(runUntil([&] { return server.notifications().size() == 1; }, 8));
+    EXPECT_EQ(server.notifications()[0].summary, "Дождётся");
+    runFor(1.5);
+    EXPECT_EQ(server.notifications().size(), 1u);
+}
+
 TEST(RemindersWithoutAServer, DeliveryFailsQuietlyWithOneLine) {
     auto center = LocalNotificationCenter::create(LocalNotificationCenter::Environment::desktop());
     auto scheduler = ReminderScheduler::create(center);
