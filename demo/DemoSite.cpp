@@ -5,6 +5,8 @@
 //   POST /__control?captures=fail|ok   make filing captures fail, or work again
 //   POST /__control?delay=MS           answer every page request MS milliseconds late
 //   POST /__control?hang=1|0           stop answering page requests, or answer again
+//   POST /__control?captureDelay=MS    file each capture MS milliseconds after it was asked
+//   POST /__control?captureHang=1|0    leave captures unanswered, or file the held ones and answer again
 //   POST /__control?reminders          the request body (a JSON list) becomes the reminders
 //   POST /__control?inbox=N            the Inbox becomes N made-up records
 //   POST /__control?release=VERSION    /appcast.xml offers this release ("" for none)
@@ -16,6 +18,7 @@
 // It prints "listening on http://127.0.0.1:PORT/" once it accepts connections.
 #include "platform/AtomicFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -48,16 +51,18 @@ public:
         std::string route = path;
         if (route == "/__control") return control(message, query);
         if (route == "/__state") return reply(message, 200, "application/json", report().dump());
-        if (hanging_) {
+        bool filing = route == "/api/inbox" && g_strcmp0(soup_server_message_get_method(message), "POST") == 0;
+        if (hanging_ || (filing && capturesHang_)) {
             // Never answered until hanging stops.
             soup_server_message_pause(message);
             held_.push_back(GObjectRef(message));
             return;
         }
-        if (delayMilliseconds_ > 0) {
+        int delay = filing ? std::max(delayMilliseconds_, captureDelayMilliseconds_) : delayMilliseconds_;
+        if (delay > 0) {
             soup_server_message_pause(message);
             auto* pending = new Pending{this, GObjectRef(message), route};
-            g_timeout_add(static_cast<guint>(delayMilliseconds_), [](gpointer data) -> gboolean {
+            g_timeout_add(static_cast<guint>(delay), [](gpointer data) -> gboolean {
                 std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
                 pending->site->serve(pending->message.get(), pending->route);
                 soup_server_message_unpause(pending->message.get());
@@ -183,7 +188,9 @@ private:
         };
         if (const char* captures = value("captures")) capturesFail_ = g_str_equal(captures, "fail");
         if (const char* delay = value("delay")) delayMilliseconds_ = std::atoi(delay);
-        if (const char* hang = value("hang")) setHanging(g_str_equal(hang, "1"));
+        if (const char* hang = value("hang")) setHanging(g_str_equal(hang, "1"), capturesHang_);
+        if (const char* delay = value("captureDelay")) captureDelayMilliseconds_ = std::atoi(delay);
+        if (const char* hang = value("captureHang")) setHanging(hanging_, g_str_equal(hang, "1"));
         if (const char* inbox = value("inbox")) {
             state_["inbox"] = json::array();
             for (int i = 1; i <= std::atoi(inbox); ++i)
@@ -207,9 +214,10 @@ private:
         reply(message, 200, "application/json", report().dump());
     }
 
-    void setHanging(bool hanging) {
+    void setHanging(bool hanging, bool capturesHang) {
         hanging_ = hanging;
-        if (hanging) return;
+        capturesHang_ = capturesHang;
+        if (hanging || capturesHang) return;
         for (auto& held : held_) {
             const char* path = g_uri_get_path(soup_server_message_get_uri(held.get()));
             serve(held.get(), path ? path : "/");
@@ -245,7 +253,9 @@ private:
     std::optional<std::string> release_;
     bool capturesFail_ = false;
     int delayMilliseconds_ = 0;
+    int captureDelayMilliseconds_ = 0;
     bool hanging_ = false;
+    bool capturesHang_ = false;
     std::vector<GObjectRef> held_;
 };
 

@@ -1,0 +1,229 @@
+// The orvela executable under faults: killed at random moments, a full disk, a
+// page that never answers, and launches for tests and pictures beside the
+// user's data. Nothing typed may be lost.
+#include "tests/integration/AppDriver.h"
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <random>
+
+namespace orvela {
+namespace {
+
+using namespace testing;
+namespace fs = std::filesystem;
+
+fs::path defaultsFile() { return Harness::shared().home() / ".config/orvela/defaults.json"; }
+
+std::vector<std::string> storedList(const std::string& key) {
+    std::ifstream file(defaultsFile());
+    auto stored = json::parse(file, nullptr, false);
+    if (!stored.is_object() || !stored[key].is_array()) return {};
+    return stored[key].get<std::vector<std::string>>();
+}
+
+std::string contentsOf(const fs::path& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool onDiskOrFiled(const std::string& text) {
+    auto has = [&](const std::vector<std::string>& list) { return std::find(list.begin(), list.end(), text) != list.end(); };
+    return has(storedList("pendingCaptures")) || has(storedList("pendingCapturesInFlight")) || inboxHas(text);
+}
+
+bool waitForReady(size_t readyBefore, double seconds = 20) {
+    return runUntil([&] { return traced("ready").size() > readyBefore; }, seconds);
+}
+
+// The user presses the capture key, types the text and presses Return; the panel
+// is left to do what it does next.
+void typeIntoPanel(const std::string& text) {
+    ASSERT_TRUE(runUntil([] { return !panelVisible(); }));
+    press("ctrl+shift+space");
+    ASSERT_TRUE(runUntil(panelVisible)) << "the capture key opened no panel";
+    runFor(0.2);
+    xdotool({"type", "--delay", "15", text});
+    press("Return");
+}
+
+struct Faults : ::testing::Test {
+    void SetUp() override {
+        Harness::shared().startSite();
+        siteOrigin() = Harness::shared().origin();
+        Harness::shared().control("captures=ok&reject=&captureDelay=0&captureHang=0");
+        fs::remove(defaultsFile());
+    }
+};
+
+TEST_F(Faults, KilledAtRandomMomentsOfCaptureAndFlushNothingIsLost) {
+    auto seed = static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count());
+    std::mt19937 random(seed);
+    const int trials = 50;
+    const int delays[] = {0, 400, 1500};
+    std::vector<std::string> taken;
+    for (int trial = 0; trial < trials; ++trial) {
+        int delay = delays[trial % 3];
+        Harness::shared().control("captureDelay=" + std::to_string(delay));
+        size_t ready = traced("ready").size();
+        Application app;
+        ASSERT_TRUE(waitForReady(ready)) << "trial " << trial;
+        if (trial % 5 == 4) {
+            // Killed while the queue left by earlier trials is being sent.
+            runFor(std::uniform_real_distribution<double>(0, 1.5)(random));
+            app.end(SIGKILL);
+            continue;
+        }
+        std::string text = "kill-" + std::to_string(seed % 10000) + "-" + std::to_string(trial);
+        typeIntoPanel(text);
+        // Once the application has the text (on disk or filed), no kill may lose it.
+        ASSERT_TRUE(runUntil([&] { return onDiskOrFiled(text); }, 5)) << "the application never took " << text;
+        taken.push_back(text);
+        runFor(std::uniform_real_distribution<double>(0, (delay + 300) / 1000.0)(random));
+        app.end(SIGKILL);
+    }
+
+    Harness::shared().control("captureDelay=0");
+    {
+        size_t ready = traced("ready").size();
+        Application last;
+        ASSERT_TRUE(waitForReady(ready));
+        EXPECT_TRUE(runUntil([] { return storedList("pendingCaptures").empty() && storedList("pendingCapturesInFlight").empty(); }, 60));
+    }
+    std::map<std::string, int> filed;
+    for (const auto& text : inboxTexts()) ++filed[text];
+    int lost = 0, duplicated = 0;
+    for (const auto& text : taken) {
+        if (filed[text] == 0) ++lost;
+        if (filed[text] > 1) ++duplicated;
+    }
+    std::printf("kill -9 trials: %d, captures taken: %zu, lost: %d, duplicated: %d (seed %u)\n", trials, taken.size(), lost,
+                duplicated, seed);
+    RecordProperty("lost", lost);
+    RecordProperty("duplicated", duplicated);
+    EXPECT_EQ(lost, 0) << "seed " << seed;
+}
+
+TEST_F(Faults, AFullSettingsFolderIsNeverCalledSavedAndTheTextIsStoredOnceThereIsRoom) {
+    fs::path folder = defaultsFile().parent_path();
+    fs::create_directories(folder);
+    auto mounted = runProgram({"mount", "-t", "tmpfs", "-o", "size=64k,mode=0700", "tmpfs", folder.string()});
+    if (mounted.status != 0) GTEST_SKIP() << "a tmpfs cannot be mounted here (this test needs root and mount rights)";
+    struct Unmount {
+        fs::path folder;
+        ~Unmount() { runProgram({"umount", "-l", folder.string()}); }
+    } unmount{folder};
+
+    size_t ready = traced("ready").size();
+    Application app;
+    ASSERT_TRUE(waitForReady(ready));
+    runFor(1);  // the window's frame is written once it rests
+    {
+        std::ofstream filler(folder / "filler", std::ios::binary);
+        std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size()) && filler.flush()) {
+        }
+    }
+    const std::string text = "диск полон " + std::to_string(g_get_real_time() % 1000000);
+    typeIntoPanel(text);
+    runFor(2.5);
+    EXPECT_TRUE(panelVisible()) << "the panel claimed a save it could not make";
+    EXPECT_FALSE(inboxHas(text)) << "the page saw a text that was not on disk";
+
+    fs::remove(folder / "filler");
+    press("Return");
+    EXPECT_TRUE(runUntil([] { return !panelVisible(); }));
+    EXPECT_TRUE(runUntil([&] { return inboxHas(text); })) << "stored: " << contentsOf(defaultsFile());
+    EXPECT_TRUE(storedList("pendingCapturesInFlight").empty());
+}
+
+TEST_F(Faults, APageThatNeverAnswersFreesThePanelAndTheQueueIsSentLater) {
+    Harness::shared().control("captureHang=1");
+    size_t ready = traced("ready").size();
+    Application app({"-captureAnswerDeadline", "2"});
+    ASSERT_TRUE(waitForReady(ready));
+    const std::string text = "молчание " + std::to_string(g_get_real_time() % 1000000);
+    typeIntoPanel(text);
+    EXPECT_TRUE(runUntil([] { return !panelVisible(); }, 6)) << "the panel stayed busy";
+    EXPECT_EQ(storedList("pendingCaptures"), std::vector<std::string>{text});
+    EXPECT_TRUE(storedList("pendingCapturesInFlight").empty());
+
+    // The page answers again; the next ready report sends the queue.
+    Harness::shared().control("captureHang=0");
+    ready = traced("ready").size();
+    focusMainWindow();
+    press("ctrl+r");
+    ASSERT_TRUE(waitForReady(ready));
+    EXPECT_TRUE(runUntil([] { return storedList("pendingCaptures").empty(); }));
+    EXPECT_TRUE(inboxHas(text));
+}
+
+// The wall-clock fields of a moment a few minutes ago, as the reminders file keeps them.
+std::string localFieldsMinutesAgo(int minutes) {
+    GDateTime* now = g_date_time_new_now_local();
+    GDateTime* then = g_date_time_add_minutes(now, -minutes);
+    json fields = {{"year", g_date_time_get_year(then)},     {"month", g_date_time_get_month(then)},
+                   {"day", g_date_time_get_day_of_month(then)}, {"hour", g_date_time_get_hour(then)},
+                   {"minute", g_date_time_get_minute(then)}, {"second", g_date_time_get_second(then)}};
+    g_date_time_unref(then);
+    g_date_time_unref(now);
+    return fields.dump();
+}
+
+// Counts the launcher-badge signals on the session bus.
+struct BadgeWatch {
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    int signals = 0;
+    guint subscription = g_dbus_connection_signal_subscribe(
+        bus, nullptr, "com.canonical.Unity.LauncherEntry", "Update", nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*, gpointer data) {
+            ++static_cast<BadgeWatch*>(data)->signals;
+        },
+        this, nullptr);
+    ~BadgeWatch() {
+        g_dbus_connection_signal_unsubscribe(bus, subscription);
+        g_object_unref(bus);
+    }
+};
+
+TEST_F(Faults, LaunchesForTestsAndPicturesLeaveTheUsersDataAlone) {
+    Harness::shared().control("inbox=3");
+    fs::create_directories(defaultsFile().parent_path());
+    std::ofstream(defaultsFile()) << R"({"pendingCaptures": ["не трогать"], "NSWindow Frame OrvelaMain": "10 20 900 700"})";
+    fs::path reminders = Harness::shared().home() / ".local/state/orvela/notifications.json";
+    fs::create_directories(reminders.parent_path());
+    auto trigger = localFieldsMinutesAgo(5);
+    std::ofstream(reminders) << R"({"pending":[{"identifier":"reminder:x","title":"Не показывать","body":"Напоминание Orvela","defaultSound":true,"userInfo":{"itemId":"1"},"trigger":)"
+                             << trigger << "}]}\n";
+    std::string defaultsBefore = contentsOf(defaultsFile());
+    std::string remindersBefore = contentsOf(reminders);
+
+    BadgeWatch badges;
+    auto program = (binaryFolder() / "orvela").string();
+    auto pictures = runProgram({program, "-origin", siteOrigin(), "-snapshot", "fault-pictures", "-snapshotPaths", "/inbox"});
+    EXPECT_EQ(pictures.status, 0) << pictures.out;
+    {
+        Application host({}, {"XCTestConfigurationFilePath=/tmp/tests.xctestconfiguration"});
+        runFor(2);
+    }
+    runFor(0.5);
+    EXPECT_EQ(contentsOf(defaultsFile()), defaultsBefore);
+    EXPECT_EQ(contentsOf(reminders), remindersBefore);
+    EXPECT_EQ(badges.signals, 0);
+    for (const auto& attempt : attempts()) EXPECT_NE(attempt.first, "не трогать");
+    Harness::shared().control("inbox=0");
+}
+
+}  // namespace
+}  // namespace orvela
+
+int main(int argc, char** argv) {
+    orvela::testing::Harness::prepareEnvironment();
+    ::setenv("NO_AT_BRIDGE", "1", 1);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
