@@ -72,6 +72,44 @@ void pendingCapturesAddOnDisk(benchmark::State& state) {
 }
 BENCHMARK(pendingCapturesAddOnDisk)->Arg(10'000)->Unit(benchmark::kMillisecond);
 
+// One step of a flush on disk: the queue read, then the accepted head removed.
+void pendingCapturesFlushStepOnDisk(benchmark::State& state) {
+    std::string folder = (std::filesystem::temp_directory_path() / "orvela-bench-XXXXXX").string();
+    ::mkdtemp(folder.data());
+    {
+        DefaultsStore store(std::filesystem::path(folder) / "defaults.json");
+        store.setObject(texts(static_cast<int>(state.range(0))), "pendingCaptures");
+        PendingCaptures queue(store, "pendingCaptures");
+        for (auto _ : state) {
+            auto head = queue.items().front();
+            queue.removeFirst(head);
+            state.PauseTiming();
+            queue.add(head);
+            state.ResumeTiming();
+        }
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(pendingCapturesFlushStepOnDisk)->Arg(10'000)->Unit(benchmark::kMillisecond);
+
+// A fresh capture delivered while the queue is long: into the journal before the
+// page sees it, out of it once the page took it.
+void captureJournalOnDisk(benchmark::State& state) {
+    std::string folder = (std::filesystem::temp_directory_path() / "orvela-bench-XXXXXX").string();
+    ::mkdtemp(folder.data());
+    {
+        DefaultsStore store(std::filesystem::path(folder) / "defaults.json");
+        store.setObject(texts(static_cast<int>(state.range(0))), "pendingCaptures");
+        PendingCaptures queue(store, "pendingCaptures");
+        for (auto _ : state) {
+            queue.beginDelivery("ещё одна мысль");
+            queue.delivered("ещё одна мысль");
+        }
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(captureJournalOnDisk)->Arg(0)->Arg(10'000)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace orvela
 
@@ -95,7 +133,9 @@ void schedulerUpdate(benchmark::State& state) {
     environment.stateFile = stateFile;
     environment.now = [&] { return clock; };
     environment.zone = [] { return g_time_zone_new_identifier("Europe/Moscow"); };
-    environment.show = [](const NotificationRequest&, std::function<void()>) { return true; };
+    environment.show = [](const NotificationRequest&, std::function<void(std::optional<LocalNotificationCenter::Shown>)> done) {
+        done(LocalNotificationCenter::Shown{"bus/:1.1", 1});
+    };
     environment.wakeAt = [](double, std::function<void()>) {};
     auto idle = [] {
         while (g_main_context_iteration(nullptr, FALSE)) {
