@@ -1,34 +1,18 @@
 #include "web/NavigationPolicy.h"
 
 #include "app/AppConfig.h"
+#include "platform/AddressParts.h"
 
 #include <glib.h>
 
 namespace orvela {
 namespace {
 
-struct Address {
-    std::string scheme;  // lower case; empty when the address has none
-    std::optional<std::string> host;  // lower case
-};
+using Address = AddressParts;
 
 // An address that does not parse counts as one without a scheme, which never
 // loads inside: when in doubt, the page stays out of the window.
-Address parse(const std::string& url) {
-    Address address;
-    // The scheme alone decides for data: and the like, whose rest need not be a
-    // well-formed URI; g_uri_peek_scheme reports it in lower case.
-    if (const char* scheme = g_uri_peek_scheme(url.c_str())) address.scheme = scheme;
-    GUri* uri = g_uri_parse(url.c_str(), G_URI_FLAGS_ENCODED, nullptr);
-    if (!uri) return address;
-    if (const char* host = g_uri_get_host(uri); host && *host) {
-        gchar* lower = g_ascii_strdown(host, -1);
-        address.host = lower;
-        g_free(lower);
-    }
-    g_uri_unref(uri);
-    return address;
-}
+Address parse(const std::string& url) { return AddressParts::of(url); }
 
 bool onDomain(const std::string& host, std::string_view domain) {
     if (host == domain) return true;
@@ -63,6 +47,12 @@ bool NavigationPolicy::isAppPage(const std::optional<std::string>& url) const {
     if (!url) return false;
     auto host = parse(*url).host;
     return host && *host == appHost_;
+}
+
+bool NavigationPolicy::mayPost(const std::string& documentAddress, bool isMainFrame,
+                               const std::optional<std::string>& viewAddress) const {
+    if (!documentAddress.empty()) return isAppPage(documentAddress);
+    return isMainFrame && isAppPage(viewAddress);
 }
 
 }  // namespace orvela

@@ -26,6 +26,10 @@ public:
     Decision decide(const std::string& url, bool isMainFrame) const;
     // Only pages on the application host may talk to the application.
     bool isAppPage(const std::optional<std::string>& url) const;
+    // Whether a message posted by a document with this address may be heard. A
+    // document without an address speaks for the view's page only in the main
+    // frame; a child frame without one (about:blank, srcdoc) is nobody's.
+    bool mayPost(const std::string& documentAddress, bool isMainFrame, const std::optional<std::string>& viewAddress) const;
 
     const std::string& appHost() const { return appHost_; }
     const std::string& legacyHost() const { return legacyHost_; }

@@ -17,6 +17,10 @@ TEST(NavigationPolicy, ApplicationHostInAnyCaseAndOnAnyPortIsAnAppPage) {
         EXPECT_EQ(mainFrame(url), Decision::allow) << url;
         EXPECT_TRUE(policy.isAppPage(std::string(url))) << url;
     }
+    // The engine keeps a stray "%" as it is; the address is still the application's.
+    EXPECT_TRUE(policy.isAppPage(std::string("https://app.orvela.ru/search?q=50%")));
+    EXPECT_EQ(mainFrame("https://app.orvela.ru/search?q=50%"), Decision::allow);
+    EXPECT_EQ(mainFrame("https://orvela.ru/a%zz"), Decision::allow);
     EXPECT_FALSE(policy.isAppPage(std::nullopt));
     EXPECT_FALSE(policy.isAppPage(std::string("about:blank")));
     EXPECT_FALSE(policy.isAppPage(std::string("https://app.orvela.ru.evil.example/")));
@@ -59,6 +63,19 @@ TEST(NavigationPolicy, AboutBlobAndDataLoadAnywhereInAnyLetterCase) {
                             "data:text/html,<b>привет мир</b>", "DaTa:,x"}) {
         EXPECT_EQ(mainFrame(url), Decision::allow) << url;
         EXPECT_EQ(subFrame(url), Decision::allow) << url;
+    }
+}
+
+TEST(NavigationPolicy, OnlyApplicationDocumentsMayPostAndOnlyTheMainFrameBorrowsTheViewsAddress) {
+    const std::optional<std::string> appView = "https://app.orvela.ru/inbox";
+    EXPECT_TRUE(policy.mayPost("https://app.orvela.ru/inbox", false, appView));
+    EXPECT_TRUE(policy.mayPost("", true, appView));
+    EXPECT_FALSE(policy.mayPost("", false, appView)) << "a child without an address is nobody's";
+    EXPECT_FALSE(policy.mayPost("", true, std::nullopt));
+    for (const char* address : {"about:blank", "about:srcdoc", "data:text/html,x", "https://orvela.ru/",
+                                "https://passport.yandex.ru/auth", "https://evil.example/"}) {
+        EXPECT_FALSE(policy.mayPost(address, true, appView)) << address;
+        EXPECT_FALSE(policy.mayPost(address, false, appView)) << address;
     }
 }
 
