@@ -7,7 +7,7 @@ namespace orvela {
 std::vector<AppLink> appLinks(const std::vector<std::string>& addresses) {
     std::vector<AppLink> links;
     for (const auto& address : addresses) {
-        GUri* uri = g_uri_parse(address.c_str(), G_URI_FLAGS_NON_DNS, nullptr);
+        GUri* uri = g_uri_parse(address.c_str(), GUriFlags(G_URI_FLAGS_NON_DNS | G_URI_FLAGS_PARSE_RELAXED), nullptr);
         if (!uri) continue;
         if (g_strcmp0(g_uri_get_scheme(uri), "orvela") == 0) {
             const char* host = g_uri_get_host(uri);

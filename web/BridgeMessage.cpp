@@ -181,18 +181,84 @@ private:
     std::vector<NativeReminder> reminders_;
 };
 
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The code unit of a "\uXXXX" escape starting at the position, or -1.
+int escapedUnit(std::string_view text, size_t at) {
+    if (at + 6 > text.size() || text[at] != '\\' || text[at + 1] != 'u') return -1;
+    int unit = 0;
+    for (size_t i = at + 2; i < at + 6; ++i) {
+        int digit = hexValue(text[i]);
+        if (digit < 0) return -1;
+        unit = unit * 16 + digit;
+    }
+    return unit;
+}
+
+// The text with every escaped surrogate that has no partner replaced by U+FFFD, as
+// a browser shows it; nothing when there is none. A title cut in the middle of an
+// emoji must not cost the whole message.
+std::optional<std::string> withLoneSurrogatesReplaced(std::string_view text) {
+    std::string repaired;
+    bool changed = false;
+    bool inString = false;
+    size_t copiedUpTo = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (!inString) {
+            inString = c == '"';
+            continue;
+        }
+        if (c == '"') {
+            inString = false;
+            continue;
+        }
+        if (c != '\\') continue;
+        int unit = escapedUnit(text, i);
+        if (unit < 0xD800 || unit > 0xDFFF) {
+            ++i;  // the escaped character
+            continue;
+        }
+        int partner = escapedUnit(text, i + 6);
+        if (unit <= 0xDBFF && partner >= 0xDC00 && partner <= 0xDFFF) {
+            i += 11;
+            continue;
+        }
+        repaired.append(text.substr(copiedUpTo, i - copiedUpTo));
+        repaired.append("\\ufffd");
+        copiedUpTo = i + 6;
+        changed = true;
+        i += 5;
+    }
+    if (!changed) return std::nullopt;
+    repaired.append(text.substr(copiedUpTo));
+    return repaired;
+}
+
+std::optional<BridgeMessage> decodeJson(std::string_view text) {
+    Decoder decoder;
+    if (!json::sax_parse(text.begin(), text.end(), &decoder)) return std::nullopt;
+    return decoder.result();
+}
+
 }  // namespace
 
 std::optional<BridgeMessage> BridgeMessage::decodeText(std::string_view bodyText) {
     if (bodyText.size() > maximumBodyBytes) return std::nullopt;
-    Decoder decoder;
-    if (!json::sax_parse(bodyText.begin(), bodyText.end(), &decoder)) return std::nullopt;
-    return decoder.result();
+    if (auto decoded = decodeJson(bodyText)) return decoded;
+    auto repaired = withLoneSurrogatesReplaced(bodyText);
+    return repaired ? decodeJson(*repaired) : std::nullopt;
 }
 
 namespace PageScripts {
 
-std::string command(std::string_view name) {
+std::optional<std::string> command(std::string_view name) {
+    if (name != openQuickAdd && name != openDiktor && name != openSearch) return std::nullopt;
     std::string script = "window.orvelaNative?.";
     script.append(name);
     script.append("()");

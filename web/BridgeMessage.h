@@ -53,8 +53,9 @@ inline constexpr const char* openQuickAdd = "openQuickAdd";
 inline constexpr const char* openDiktor = "openDiktor";
 inline constexpr const char* openSearch = "openSearch";
 
-// "window.orvelaNative?." + name + "()".
-std::string command(std::string_view name);
+// "window.orvelaNative?." + name + "()" for one of the three names above; nothing
+// for any other text, which never becomes script.
+std::optional<std::string> command(std::string_view name);
 
 }  // namespace PageScripts
 }  // namespace orvela

@@ -91,9 +91,24 @@ TEST(BridgeMessage, EqualityComparesCaseAndPayload) {
     EXPECT_NE(reminders({{"1", "2", "", 5}}), reminders({{"1", "2", "", 5}, {"1", "2", "", 5}}));
 }
 
-TEST(PageScripts, CommandsAreCalledThroughTheOptionalChain) {
+TEST(PageScripts, OnlyTheThreeCommandsBecomeScript) {
     EXPECT_EQ(PageScripts::command(PageScripts::openQuickAdd), "window.orvelaNative?.openQuickAdd()");
     EXPECT_EQ(PageScripts::command("openSearch"), "window.orvelaNative?.openSearch()");
+    EXPECT_EQ(PageScripts::command("openDiktor"), "window.orvelaNative?.openDiktor()");
+    for (const char* name : {"", "openSearch();alert(1)//", "navigate", "OPENSEARCH"})
+        EXPECT_EQ(PageScripts::command(name), std::nullopt) << name;
+}
+
+TEST(BridgeMessage, ALoneSurrogateBecomesAReplacementCharacter) {
+    auto decoded = BridgeMessage::decodeText(
+        R"({"type":"reminders","list":[{"id":"1","itemId":"2","title":"Купить \ud83d","atMs":5},)"
+        R"({"id":"3","itemId":"4","title":"\ude00 и \ud83d\ude00 и \\ud83d","atMs":6}]})");
+    ASSERT_TRUE(decoded.has_value());
+    auto& list = std::get<BridgeMessage::Reminders>(decoded->value).list;
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].title, "Купить \uFFFD");
+    EXPECT_EQ(list[1].title, "\uFFFD и \U0001F600 и \\ud83d");
+    EXPECT_FALSE(BridgeMessage::decodeText(R"({"type":"inbox","count":1,"x":"\ud83d")").has_value());
 }
 
 }  // namespace

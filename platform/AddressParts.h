@@ -1,0 +1,18 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace orvela {
+
+// The scheme and host of an address, read as leniently as the web engine keeps
+// addresses: a stray "%" in a query ("?q=50%") or other characters a strict
+// parser refuses do not make an address lose its host.
+struct AddressParts {
+    std::string scheme;               // lower case; empty when the address has none
+    std::optional<std::string> host;  // lower case; none when absent or empty
+
+    static AddressParts of(const std::string& address);
+};
+
+}  // namespace orvela
