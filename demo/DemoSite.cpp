@@ -108,6 +108,7 @@ private:
         if (route == "/app.js") return staticFile(message, "app.js", "text/javascript; charset=utf-8");
         if (route == "/style.css") return staticFile(message, "style.css", "text/css; charset=utf-8");
         if (route == "/foreign") return staticFile(message, "foreign.html", "text/html; charset=utf-8");
+        if (route == "/attack") return staticFile(message, "attack.html", "text/html; charset=utf-8");
         reply(message, 404, "text/plain; charset=utf-8", "Не найдено");
     }
 
@@ -166,19 +167,41 @@ private:
                   items + "</channel></rss>\n");
     }
 
+    // The report, under the name ?name=… asks for (report.pdf when none).
     void download(SoupServerMessage* message) {
+        std::string name = "report.pdf";
+        if (const char* query = g_uri_get_query(soup_server_message_get_uri(message))) {
+            if (GHashTable* params = g_uri_parse_params(query, -1, "&", G_URI_PARAMS_NONE, nullptr)) {
+                if (auto* asked = static_cast<const char*>(g_hash_table_lookup(params, "name"))) name = asked;
+                g_hash_table_unref(params);
+            }
+        }
         SoupMessageHeaders* headers = soup_server_message_get_response_headers(message);
-        soup_message_headers_append(headers, "Content-Disposition", "attachment; filename=\"report.pdf\"");
+        GHashTable* disposition = g_hash_table_new(g_str_hash, g_str_equal);
+        g_hash_table_insert(disposition, const_cast<char*>("filename"), name.data());
+        soup_message_headers_set_content_disposition(headers, "attachment", disposition);
+        g_hash_table_unref(disposition);
         reply(message, 200, "application/pdf", "%PDF-1.4\n% Orvela weekly report\n%%EOF\n");
     }
 
-    // A page of the application with a frame from the other loopback name inside.
+    // A page of the application with a frame from the other loopback name inside:
+    // the foreign page, or with ?attack=KIND the foreign page that plays that trick.
     void frames(SoupServerMessage* message) {
         GUri* uri = soup_server_message_get_uri(message);
-        std::string other = g_strcmp0(g_uri_get_host(uri), "localhost") == 0 ? "127.0.0.1" : "localhost";
+        std::string attack;
+        if (const char* query = g_uri_get_query(uri)) {
+            if (GHashTable* params = g_uri_parse_params(query, -1, "&", G_URI_PARAMS_NONE, nullptr)) {
+                if (auto* kind = static_cast<const char*>(g_hash_table_lookup(params, "attack"))) attack = kind;
+                g_hash_table_unref(params);
+            }
+        }
+        std::string host = g_uri_get_host(uri);
+        std::string port = std::to_string(g_uri_get_port(uri));
+        std::string other = host == "localhost" ? "127.0.0.1" : "localhost";
+        std::string inner = attack.empty() ? "/foreign"
+                                           : "/attack?kind=" + attack + "&app=http://" + host + ":" + port;
         std::string page = "<!doctype html><meta charset=utf-8><title>Рамки</title><script src=/app.js></script>"
-                           "<iframe src=\"http://" + other + ":" + std::to_string(g_uri_get_port(uri)) +
-                           "/foreign\"></iframe>";
+                           "<iframe src=\"http://" + other + ":" + port + inner + "\"></iframe>";
         reply(message, 200, "text/html; charset=utf-8", page);
     }
 

@@ -17,8 +17,14 @@ gboolean decideDestination(WebKitDownload* download, gchar* suggested, gpointer)
     std::filesystem::create_directories(folder, code);
     if (code) log("cannot create " + folder.string() + ": " + code.message());
     auto destination = freeName(suggested ? suggested : "", folder);
-    webkit_download_set_allow_overwrite(download, FALSE);
-    webkit_download_set_destination(download, destination.c_str());
+    if (!destination) {
+        log("cannot create a file in " + folder.string());
+        webkit_download_cancel(download);
+        return TRUE;
+    }
+    // The empty file is this download's reservation of the name.
+    webkit_download_set_allow_overwrite(download, TRUE);
+    webkit_download_set_destination(download, destination->c_str());
     return TRUE;
 }
 

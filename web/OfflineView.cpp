@@ -1,5 +1,7 @@
 #include "web/OfflineView.h"
 
+#include <algorithm>
+
 namespace orvela {
 namespace {
 
@@ -7,6 +9,20 @@ GtkWidget* label(const char* text, const char* styleClass) {
     GtkWidget* widget = gtk_label_new(text);
     gtk_style_context_add_class(gtk_widget_get_style_context(widget), styleClass);
     return widget;
+}
+
+constexpr int maximumMessageWidth = 360;
+
+// How many characters of the widget's font fill the width, counted as a label
+// counts them: by the wider of an average character and a digit.
+int charactersIn(GtkWidget* widget, int width) {
+    PangoContext* context = gtk_widget_get_pango_context(widget);
+    PangoFontMetrics* metrics = pango_context_get_metrics(context, pango_context_get_font_description(context), nullptr);
+    int widest = std::max(pango_font_metrics_get_approximate_char_width(metrics),
+                          pango_font_metrics_get_approximate_digit_width(metrics));
+    int characterWidth = std::max(1, (widest + PANGO_SCALE - 1) / PANGO_SCALE);
+    pango_font_metrics_unref(metrics);
+    return std::max(1, width / characterWidth);
 }
 
 }  // namespace
@@ -30,9 +46,12 @@ OfflineView::OfflineView(OfflineModel& model) {
     GtkWidget* message = label(OfflineModel::message, "orvela-offline-message");
     gtk_label_set_line_wrap(GTK_LABEL(message), TRUE);
     gtk_label_set_justify(GTK_LABEL(message), GTK_JUSTIFY_CENTER);
-    // At most 360 pixels wide; the label wraps inside that width.
-    gtk_label_set_max_width_chars(GTK_LABEL(message), 1);
-    gtk_widget_set_size_request(message, 360, -1);
+    // At most 360 pixels wide, and narrower in a narrow window: the label wraps.
+    // Its width in characters follows its font, known once it is styled.
+    gtk_widget_set_halign(message, GTK_ALIGN_CENTER);
+    styled_ = SignalConnection::connect<void(GtkWidget*)>(message, "style-updated", [](GtkWidget* label) {
+        gtk_label_set_max_width_chars(GTK_LABEL(label), charactersIn(label, maximumMessageWidth));
+    });
 
     button_ = gtk_button_new_with_label(OfflineModel::retryTitle);
     gtk_widget_set_halign(button_, GTK_ALIGN_CENTER);

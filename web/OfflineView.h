@@ -22,6 +22,7 @@ private:
     GObjectPtr<GtkWidget> root_;
     GtkWidget* button_ = nullptr;
     SignalConnection clicked_;
+    SignalConnection styled_;
 };
 
 }  // namespace orvela

@@ -4,10 +4,10 @@
 #include "platform/Desktop.h"
 #include "platform/Log.h"
 #include "resources/AppStyle.h"
-#include "web/DownloadHandler.h"
 #include "web/LoadError.h"
-#include "web/PageDialogs.h"
+#include "web/PageMessages.h"
 #include "web/QuietWindow.h"
+#include "web/ViewDelegates.h"
 #include "web/WebContext.h"
 #include "web/WindowFrame.h"
 
@@ -31,16 +31,6 @@ bool isTrue(JSCValue* value) {
     if (jsc_value_is_boolean(value)) return jsc_value_to_boolean(value);
     if (jsc_value_is_number(value)) return jsc_value_to_double(value) == 1.0;
     return false;
-}
-
-std::optional<std::string> hostOf(const char* uri) {
-    if (!uri) return std::nullopt;
-    GUri* parsed = g_uri_parse(uri, G_URI_FLAGS_ENCODED, nullptr);
-    if (!parsed) return std::nullopt;
-    std::optional<std::string> host;
-    if (const char* text = g_uri_get_host(parsed)) host = text;
-    g_uri_unref(parsed);
-    return host;
 }
 
 bool isAttachment(WebKitURIResponse* response) {
@@ -84,6 +74,7 @@ WebController::WebController(DefaultsStore& defaults)
     webkit_settings_set_user_agent_with_application_details(settings, userAgentApplication,
                                                             AppConfig::version().c_str());
     webkit_settings_set_enable_fullscreen(settings, TRUE);
+    webkit_settings_set_enable_back_forward_navigation_gestures(settings, TRUE);
     // Drawn without GPU compositing: the task lists have no effects that need it,
     // and it costs each web process some 80 MiB.
     webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
@@ -101,6 +92,12 @@ WebController::WebController(DefaultsStore& defaults)
                                                 : gtk_window_new(GTK_WINDOW_TOPLEVEL));
     GtkWindow* window = GTK_WINDOW(window_.get());
     if (quiet) QuietWindow::configure(window);
+    // A group of its own: the page's modal dialogs, which join it as transients of
+    // the window, then hold the keyboard of this window only, never the capture
+    // panel's or the settings'.
+    GtkWindowGroup* group = gtk_window_group_new();
+    gtk_window_group_add_window(group, window);
+    g_object_unref(group);
     gtk_window_set_title(window, "Orvela");
     gtk_window_set_default_size(window, defaultWidth, defaultHeight);
     GdkGeometry minimum{};
@@ -131,6 +128,7 @@ void WebController::start() {
 }
 
 void WebController::connectSignals() {
+    delegates_ = std::make_unique<ViewDelegates>(webView_, window(), policy_);
     auto& c = connections_;
     c.push_back(SignalConnection::connect<gboolean(WebKitWebView*, WebKitUserMessage*)>(
         webView_, "user-message-received", [this](WebKitWebView*, WebKitUserMessage* message) -> gboolean {
@@ -153,31 +151,15 @@ void WebController::connectSignals() {
     c.push_back(SignalConnection::connect<void(WebKitWebView*, WebKitWebProcessTerminationReason)>(
         webView_, "web-process-terminated", [this](WebKitWebView*, WebKitWebProcessTerminationReason) {
             clearReadiness();
-            webkit_web_view_reload(webView_);
+            // Before the first page committed there is nothing to reload.
+            if (committed_) webkit_web_view_reload(webView_);
+            else load(AppConfig::url("/", defaults_));
         }));
     // Scripts opening a window come here without a policy question first.
     c.push_back(SignalConnection::connect<GtkWidget*(WebKitWebView*, WebKitNavigationAction*)>(
         webView_, "create", [this](WebKitWebView*, WebKitNavigationAction* action) -> GtkWidget* {
             openNewWindowRequest(action);
             return nullptr;
-        }));
-    c.push_back(SignalConnection::connect<gboolean(WebKitWebView*, WebKitScriptDialog*)>(
-        webView_, "script-dialog", [this](WebKitWebView*, WebKitScriptDialog* dialog) {
-            PageDialogs::runScriptDialog(window(), dialog);
-            return TRUE;
-        }));
-    c.push_back(SignalConnection::connect<gboolean(WebKitWebView*, WebKitFileChooserRequest*)>(
-        webView_, "run-file-chooser", [this](WebKitWebView*, WebKitFileChooserRequest* request) {
-            PageDialogs::runFileChooser(window(), request);
-            return TRUE;
-        }));
-    c.push_back(SignalConnection::connect<gboolean(WebKitWebView*, WebKitPermissionRequest*)>(
-        webView_, "permission-request", [this](WebKitWebView*, WebKitPermissionRequest* request) {
-            return permissionRequested(request) ? TRUE : FALSE;
-        }));
-    c.push_back(SignalConnection::connect<void(WebKitWebContext*, WebKitDownload*)>(
-        WebContext::shared(), "download-started", [this](WebKitWebContext*, WebKitDownload* download) {
-            if (webkit_download_get_web_view(download) == webView_) DownloadHandler::handle(download);
         }));
     c.push_back(SignalConnection::connect<gboolean(GtkWidget*, GdkEvent*)>(
         window_.get(), "delete-event", [this](GtkWidget*, GdkEvent*) {
@@ -206,17 +188,7 @@ void WebController::clearReadiness() {
 }
 
 void WebController::receive(WebKitUserMessage* message) {
-    GVariant* parameters = webkit_user_message_get_parameters(message);
-    if (!parameters || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ss)"))) return;
-    const char* body = nullptr;
-    const char* frameUri = nullptr;
-    g_variant_get(parameters, "(&s&s)", &body, &frameUri);
-    std::optional<std::string> sender;
-    if (frameUri && *frameUri) sender = frameUri;
-    else if (const char* viewUri = webkit_web_view_get_uri(webView_)) sender = viewUri;
-    if (!policy_.isAppPage(sender)) return;
-
-    auto decoded = BridgeMessage::decodeText(body);
+    auto decoded = PageMessages::accept(message, policy_, webView_);
     if (!decoded) return;
     // A callback may drop the last owner of this controller.
     auto keepAlive = shared_from_this();
@@ -277,7 +249,8 @@ void WebController::openItem(const std::string& id) {
 
 void WebController::command(const std::string& name) {
     bringForward();
-    if (bridgeReady_) call(PageScripts::command(name), arguments({}));
+    auto script = PageScripts::command(name);
+    if (bridgeReady_ && script) call(*script, arguments({}));
 }
 
 void WebController::capture(const std::string& text, std::function<void(bool)> done) {
@@ -330,6 +303,8 @@ void WebController::showOffline(bool on) {
         }
     }
     if (offlineView_) offlineView_->setVisible(on);
+    // Covered, the page must not take the keyboard either (Tab).
+    gtk_widget_set_sensitive(GTK_WIDGET(webView_), !on);
 }
 
 bool WebController::offlineScreenVisible() const {
@@ -408,21 +383,39 @@ void WebController::loadChanged(WebKitLoadEvent event) {
         currentLoadFailed_ = false;
         readyBeforeLoad_ = bridgeReady_;
         clearReadiness();
+        std::weak_ptr<WebController> weak = weak_from_this();
+        loadTimer_.start(loadTimeout, [weak] {
+            if (auto controller = weak.lock()) controller->loadTimedOut();
+        });
     } else if (event == WEBKIT_LOAD_COMMITTED) {
         readyBeforeLoad_ = false;
-    } else if (event == WEBKIT_LOAD_FINISHED && !currentLoadFailed_) {
+        committed_ = true;
+        loadTimer_.cancel();
+    } else if (event == WEBKIT_LOAD_FINISHED) {
+        loadTimer_.cancel();
         // The engine reports a failed load as finished too; only a success hides the screen.
-        showOffline(false);
+        if (!currentLoadFailed_) showOffline(false);
     }
+}
+
+// A server that takes the connection and never answers is as unreachable as one
+// that refuses it.
+void WebController::loadTimedOut() {
+    webkit_web_view_stop_loading(webView_);
+    showOffline(true);
 }
 
 void WebController::loadFailed(WebKitLoadEvent event, const char* failingUri, GError* error) {
     currentLoadFailed_ = true;
     // A failure after the page was committed is not the offline screen's business.
     if (event == WEBKIT_LOAD_COMMITTED || event == WEBKIT_LOAD_FINISHED || !error) return;
-    // A load that never committed, such as a link that became a download or went
+    loadTimer_.cancel();
+    // A load stopped by a policy decision, a link that became a download or went
     // to the browser, left the page that had said ready in place, and it still is.
-    if (readyBeforeLoad_ && !bridgeReady_) {
+    // A load cancelled by the next one did not: that one replaces the page.
+    bool interruptedByPolicy = error->domain == WEBKIT_POLICY_ERROR &&
+                               error->code == WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE;
+    if (interruptedByPolicy && readyBeforeLoad_ && !bridgeReady_) {
         readyBeforeLoad_ = false;
         bridgeReady_ = true;
         auto keepAlive = shared_from_this();
@@ -436,18 +429,6 @@ void WebController::loadFailed(WebKitLoadEvent event, const char* failingUri, GE
         return;
     }
     showOffline(true);
-}
-
-// Only the application's own host may use the microphone, and nobody is asked.
-bool WebController::permissionRequested(WebKitPermissionRequest* request) {
-    if (!WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request)) return false;
-    auto* media = WEBKIT_USER_MEDIA_PERMISSION_REQUEST(request);
-    bool microphoneOnly = webkit_user_media_permission_is_for_audio_device(media) &&
-                          !webkit_user_media_permission_is_for_video_device(media);
-    auto host = hostOf(webkit_web_view_get_uri(webView_));
-    if (microphoneOnly && host && *host == policy_.appHost()) webkit_permission_request_allow(request);
-    else webkit_permission_request_deny(request);
-    return true;
 }
 
 void WebController::restoreFrame() {

@@ -8,6 +8,7 @@
 #include "web/NavigationPolicy.h"
 #include "web/OfflineModel.h"
 #include "web/OfflineView.h"
+#include "web/ViewDelegates.h"
 
 #include <filesystem>
 #include <functional>
@@ -29,6 +30,9 @@ public:
     // Set before the controller is made: false keeps the user's saved window
     // position and size as they are (launches for tests and pictures).
     static inline bool remembersFrame = true;
+
+    // A load that has not committed by then is taken as unreachable (seconds).
+    static inline double loadTimeout = 60;
 
     static constexpr const char* channelName = "orvela";
     static constexpr int defaultWidth = 1200;
@@ -89,7 +93,7 @@ private:
     bool decideResponse(WebKitResponsePolicyDecision* decision);
     void loadChanged(WebKitLoadEvent event);
     void loadFailed(WebKitLoadEvent event, const char* failingUri, GError* error);
-    bool permissionRequested(WebKitPermissionRequest* request);
+    void loadTimedOut();
     void restoreFrame();
     void saveFrame();
 
@@ -100,12 +104,16 @@ private:
     bool bridgeReady_ = false;
     OneShotTimer retryTimer_;
     OneShotTimer saveFrameTimer_;
+    OneShotTimer loadTimer_;
     bool currentLoadFailed_ = false;
     bool readyBeforeLoad_ = false;
+    // Whether any page has committed yet: before that a crash has nothing to reload.
+    bool committed_ = false;
 
     GObjectPtr<GtkWidget> window_;
     GtkWidget* overlay_ = nullptr;
     WebKitWebView* webView_ = nullptr;
+    std::unique_ptr<ViewDelegates> delegates_;
     std::vector<SignalConnection> connections_;
 };
 

@@ -126,6 +126,27 @@ TEST_F(WebHost, MessagesFromForeignFramesAreIgnored) {
     EXPECT_FALSE(web->bridgeReady());
 }
 
+bool attackReported(Harness& harness, const char* kind) {
+    auto state = harness.siteState();
+    for (const auto& entry : state["trace"])
+        if (entry["call"] == "attack" && entry["value"] == std::string(kind) + ":sent") return true;
+    return false;
+}
+
+TEST_F(WebHost, NoTrickOfAForeignFrameSpeaksWithTheApplicationsAddress) {
+    ASSERT_TRUE(waitReady());
+    // kept: a same-origin child's channel kept, the child sent to the application's host;
+    // navigating: posts while the frame is on its way there; blank, srcdoc, data: children
+    // without an address of their own.
+    for (const char* kind : {"kept", "navigating", "blank", "srcdoc", "data"}) {
+        messages.clear();
+        loadAndWait(harness.origin() + "/frames?attack=" + kind);
+        ASSERT_TRUE(runUntil([&] { return attackReported(harness, kind); }, 10)) << kind << " never ran";
+        runFor(1.5);
+        for (const auto& inbox : received<BridgeMessage::Inbox>()) EXPECT_NE(inbox.count, 777) << kind;
+    }
+}
+
 TEST_F(WebHost, CaptureAnswersWhatThePageAnswers) {
     ASSERT_TRUE(waitReady());
     std::vector<bool> answers;
@@ -170,11 +191,19 @@ TEST_F(WebHost, CommandsReachThePageAndFailuresAreLogged) {
     web->command(PageScripts::openSearch);
     EXPECT_TRUE(runUntil([&] { return evaluate("document.getElementById('panel').textContent") == "Поиск"; }));
 
-    ::testing::internal::CaptureStderr();
+    // A name that is not one of the commands never becomes script.
+    runScript("window.orvelaNative.noSuchCommand = () => document.title = 'ran'");
     web->command("noSuchCommand");
+    runFor(0.5);
+    EXPECT_NE(evaluate("document.title"), "ran");
+
+    // A command the page fails at is logged with its script.
+    runScript("window.orvelaNative.openDiktor = () => { throw new Error('нет микрофона') }");
+    ::testing::internal::CaptureStderr();
+    web->command(PageScripts::openDiktor);
     runFor(1);
     std::string logged = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(logged.find("Orvela: window.orvelaNative?.noSuchCommand(): "), std::string::npos) << logged;
+    EXPECT_NE(logged.find("Orvela: window.orvelaNative?.openDiktor(): "), std::string::npos) << logged;
 }
 
 pid_t webProcess() {
@@ -200,6 +229,71 @@ TEST_F(WebHost, AKilledWebProcessClearsReadinessAndReloads) {
     EXPECT_FALSE(readiness[1]);
     ASSERT_TRUE(waitReady());
     EXPECT_EQ(readiness, (std::vector<bool>{true, false, true}));
+}
+
+TEST_F(WebHost, ACrashBeforeTheFirstPageCommittedLoadsTheStartPage) {
+    harness.control("hang=1");
+    web = WebController::create(defaults);
+    web->onBridgeReadyChange = [this](bool ready) { readiness.push_back(ready); };
+    ASSERT_TRUE(runUntil([] { return webProcess() > 0; }));
+    runFor(0.5);
+    ::kill(webProcess(), SIGKILL);
+    runFor(1);
+    harness.control("hang=0");
+    EXPECT_TRUE(waitReady());
+}
+
+TEST_F(WebHost, AServerThatNeverAnswersShowsTheOfflineScreenAfterTheLoadTimeOut) {
+    ASSERT_TRUE(waitReady());
+    WebController::loadTimeout = 2;
+    harness.control("hang=1");
+    web->reload();
+    EXPECT_TRUE(runUntil([&] { return web->offlineScreenVisible(); }, 8));
+    WebController::loadTimeout = 60;
+    harness.control("hang=0");
+    // The next retry comes 15 seconds after the time-out.
+    EXPECT_TRUE(runUntil([&] { return !web->offlineScreenVisible(); }, OfflineModel::retryInterval + 10));
+    EXPECT_TRUE(waitReady());
+}
+
+TEST_F(WebHost, ALoadCancelledByTheNextOneDoesNotBringReadinessBack) {
+    ASSERT_TRUE(waitReady());
+    harness.control("delay=1500");
+    webkit_web_view_load_uri(web->webView(), (harness.origin() + "/next").c_str());
+    runFor(0.3);
+    harness.control("delay=0");
+    webkit_web_view_load_uri(web->webView(), (harness.origin() + "/inbox").c_str());
+    ASSERT_TRUE(runUntil([&] { return readiness.size() >= 3; }));
+    runFor(1);
+    EXPECT_EQ(readiness, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(uri(), harness.origin() + "/inbox");
+}
+
+TEST_F(WebHost, TheOfflineScreenIsNarrowAndKeepsTheKeyboardFromThePage) {
+    ASSERT_TRUE(waitReady());
+    harness.stopSite();
+    web->reload();
+    ASSERT_TRUE(runUntil([&] { return web->offlineScreenVisible(); }));
+    runFor(0.3);
+    for (int i = 0; i < 6; ++i) {
+        gtk_widget_child_focus(GTK_WIDGET(web->window()), GTK_DIR_TAB_FORWARD);
+        EXPECT_NE(gtk_window_get_focus(web->window()), GTK_WIDGET(web->webView())) << "Tab " << i;
+    }
+    // The message wraps within 360 pixels.
+    std::function<GtkWidget*(GtkWidget*)> message = [&](GtkWidget* widget) -> GtkWidget* {
+        if (gtk_style_context_has_class(gtk_widget_get_style_context(widget), "orvela-offline-message")) return widget;
+        if (!GTK_IS_CONTAINER(widget)) return nullptr;
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        GtkWidget* found = nullptr;
+        for (GList* child = children; child && !found; child = child->next) found = message(GTK_WIDGET(child->data));
+        g_list_free(children);
+        return found;
+    };
+    GtkWidget* label = message(GTK_WIDGET(web->window()));
+    ASSERT_TRUE(label);
+    EXPECT_LE(gtk_widget_get_allocated_width(label), 360);
+    EXPECT_GT(gtk_widget_get_allocated_width(label), 200);
+    harness.startSite();
 }
 
 TEST_F(WebHost, TheOfflineScreenCoversAnUnreachableSiteAndRetriesByItself) {
@@ -241,6 +335,44 @@ TEST_F(WebHost, DownloadsTakeFreeNamesInTheDownloadsFolder) {
     })) << ::testing::PrintToString(harness.openedInBrowser());
     // The page stays where it was.
     EXPECT_TRUE(web->bridgeReady());
+}
+
+TEST_F(WebHost, DownloadsAtTheSameMomentLongNamesAndHiddenNamesAllLand) {
+    ASSERT_TRUE(waitReady());
+    std::filesystem::remove_all(harness.downloads());
+    std::string longName;
+    for (int i = 0; i < 140; ++i) longName += "ж";
+    auto download = [&](const std::string& name) {
+        gchar* escaped = g_uri_escape_string(name.c_str(), nullptr, FALSE);
+        std::string address = harness.origin() + "/download/report.pdf?name=" + escaped;
+        g_free(escaped);
+        g_object_unref(webkit_web_view_download_uri(web->webView(), address.c_str()));
+    };
+    download("same.pdf");
+    download("same.pdf");
+    download(longName + ".pdf");
+    download(".hidden.pdf");
+    auto landed = [&] {
+        std::vector<std::string> names;
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(harness.downloads(), ignored))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    auto complete = [&] {
+        auto names = landed();
+        return names.size() == 4 && std::none_of(names.begin(), names.end(), [&](const std::string& name) {
+            return name.ends_with(".wkdownload") || std::filesystem::file_size(harness.downloads() / name) == 0;
+        });
+    };
+    ASSERT_TRUE(runUntil(complete)) << ::testing::PrintToString(landed());
+    auto names = landed();
+    EXPECT_EQ(names[0], "hidden.pdf");
+    EXPECT_EQ(names[1], "same 2.pdf");
+    EXPECT_EQ(names[2], "same.pdf");
+    EXPECT_LE(names[3].size(), 255u);
+    EXPECT_TRUE(names[3].ends_with("ж.pdf")) << names[3];
 }
 
 TEST_F(WebHost, ForeignLinksGoToTheDefaultBrowser) {

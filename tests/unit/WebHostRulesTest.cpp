@@ -12,11 +12,8 @@ namespace {
 
 TEST(FreeName, NumbersTakenNamesBeforeTheExtension) {
     testing::TemporaryFolder folder;
-    auto take = [&](const std::string& suggested) {
-        auto path = freeName(suggested, folder.path());
-        std::ofstream(path) << "x";
-        return path.filename().string();
-    };
+    // Each name is reserved at once: the next one asked for is another.
+    auto take = [&](const std::string& suggested) { return freeName(suggested, folder.path())->filename().string(); };
     EXPECT_EQ(take("report.pdf"), "report.pdf");
     EXPECT_EQ(take("report.pdf"), "report 2.pdf");
     EXPECT_EQ(take("report.pdf"), "report 3.pdf");
@@ -26,8 +23,9 @@ TEST(FreeName, NumbersTakenNamesBeforeTheExtension) {
     EXPECT_EQ(take("archive.tar.gz"), "archive.tar 2.gz");
     EXPECT_EQ(take(""), "Orvela");
     EXPECT_EQ(take(""), "Orvela 2");
-    EXPECT_EQ(take(".profile"), ".profile");
-    EXPECT_EQ(take(".profile"), ".profile 2");
+    // A leading dot would hide the file.
+    EXPECT_EQ(take(".profile"), "profile");
+    EXPECT_EQ(take("..hidden.txt"), "hidden.txt");
     // A folder of that name counts as taken too.
     std::filesystem::create_directory(folder / "Отчёт");
     EXPECT_EQ(take("Отчёт"), "Отчёт 2");
@@ -35,9 +33,26 @@ TEST(FreeName, NumbersTakenNamesBeforeTheExtension) {
 
 TEST(FreeName, SuggestedNamesCannotLeaveTheFolder) {
     testing::TemporaryFolder folder;
-    EXPECT_EQ(freeName("../../.bashrc", folder.path()), folder / ".._.._.bashrc");
+    EXPECT_EQ(freeName("../../.bashrc", folder.path()), folder / "_.._.bashrc");
     EXPECT_EQ(freeName("/etc/passwd", folder.path()), folder / "_etc_passwd");
     EXPECT_EQ(freeName("..", folder.path()), folder / "Orvela");
+}
+
+TEST(FreeName, LongNamesAreShortenedKeepingTheExtensionAndWholeLetters) {
+    testing::TemporaryFolder folder;
+    std::string cyrillic;
+    for (int i = 0; i < 200; ++i) cyrillic += "я";  // 400 bytes
+    auto first = freeName(cyrillic + ".pdf", folder.path());
+    ASSERT_TRUE(first.has_value());
+    std::string name = first->filename().string();
+    EXPECT_LE(name.size(), 244u);
+    EXPECT_TRUE(name.ends_with("я.pdf")) << name;
+    auto second = freeName(cyrillic + ".pdf", folder.path());
+    ASSERT_TRUE(second.has_value());
+    EXPECT_LE(second->filename().string().size(), 244u);
+    EXPECT_TRUE(second->filename().string().ends_with(" 2.pdf"));
+    EXPECT_TRUE(std::filesystem::exists(*first));
+    EXPECT_EQ(freeName("x", folder / "missing"), std::nullopt);
 }
 
 TEST(WindowFrame, ParsesOnlyFourIntegersWithAPositiveSize) {
