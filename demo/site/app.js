@@ -90,7 +90,12 @@ function go(path) {
 }
 
 window.orvelaNative = {
-  navigate(path) { trace("navigate", path); go(path); },
+  navigate(path) {
+    trace("navigate", path);
+    // "/delete" asks before deleting, as the real application does, and tells the answer.
+    if (path === "/delete") return setTimeout(() => trace("confirm", confirm("Удалить запись?")), 0);
+    go(path);
+  },
   openItem(id) { trace("openItem", id); go("/item/" + encodeURIComponent(id)); },
   capture,
   openQuickAdd() {

@@ -122,6 +122,26 @@ TEST_F(ApplicationTest, ARefusedQueuedTextHoldsBackTheRestUntilTheNextReady) {
     EXPECT_TRUE(runUntil([] { return inboxHas("third"); }));
 }
 
+TEST_F(ApplicationTest, APageDialogLeavesTheCapturePanelItsKeysAndTheTextIsKept) {
+    size_t loads = traced("loaded").size();
+    Application app({"-captureAnswerDeadline", "2"});
+    ASSERT_TRUE(waitForPage(loads));
+    runProgram({(binaryFolder() / "orvela").string(), "orvela://delete"});
+    ASSERT_TRUE(runUntil([] { return visibleWindows("Orvela").size() == 2; })) << "the page asked nothing";
+
+    // The page's script waits for the answer; the panel takes the keys all the same.
+    const std::string text = "пока страница спрашивает";
+    press("ctrl+shift+space");
+    ASSERT_TRUE(runUntil(panelVisible));
+    runFor(0.2);
+    xdotool({"type", "--delay", "15", text});
+    press("Return");
+    EXPECT_TRUE(runUntil([] { return !panelVisible(); }, 6)) << "the panel never got its Return";
+    EXPECT_TRUE(traced("confirm").empty()) << "the keys answered the page's question";
+    EXPECT_EQ(pendingCaptures(), std::vector<std::string>{text});
+    EXPECT_EQ(visibleWindows("Orvela").size(), 2u);
+}
+
 TEST_F(ApplicationTest, WhatWasQueuedBeforeAKillIsDeliveredAfterTheRestart) {
     Harness::shared().stopSite();
     {
