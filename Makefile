@@ -12,7 +12,8 @@ PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchma
            libglib2.0-dev nlohmann-json3-dev libabsl-dev libgtk-3-dev libwebkit2gtk-4.1-dev \
            libsoup-3.0-dev libxml2-dev libayatana-appindicator3-dev libx11-dev libxtst-dev \
            xvfb xserver-xorg-core xserver-xorg-video-dummy xauth x11-utils x11-xserver-utils openbox dbus dbus-x11 \
-           xdotool imagemagick python3-dbusmock libglib2.0-bin desktop-file-utils appstream dpkg-dev tzdata
+           xdotool imagemagick python3-dbusmock libglib2.0-bin desktop-file-utils appstream dpkg-dev tzdata \
+           bubblewrap xdg-dbus-proxy hunspell-ru hunspell-en-us
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

@@ -4,6 +4,7 @@
 #include "app/AppLinks.h"
 #include "app/UpdateDialogs.h"
 #include "app/MainMenu.h"
+#include "platform/ColorScheme.h"
 #include "platform/LauncherEntry.h"
 #include "platform/MainQueue.h"
 #include "reminders/LocalNotificationCenter.h"
@@ -91,6 +92,8 @@ void AppDelegate::createParts() {
 
 void AppDelegate::applicationDidFinishLaunching() {
     if (launch->underTests()) return;
+    // Pictures are taken in the appearance they ask for.
+    if (!launch->snapshot()) ColorScheme::follow();
     WebController::quiet = launch->quiet();
     WebController::remembersFrame = !launch->forTestsOrPictures();
     web = WebController::create();

@@ -23,6 +23,19 @@ std::filesystem::path extensionsFolder() {
     return ORVELA_INSTALLED_WEB_EXTENSIONS;
 }
 
+// Whether this system lets an unprivileged sandbox be made (user namespaces,
+// bubblewrap present); containers and some hardened kernels do not.
+bool sandboxPossible() {
+    const char* argv[] = {"bwrap", "--ro-bind", "/", "/", "--unshare-all", "--die-with-parent", "true", nullptr};
+    int status = -1;
+    GError* error = nullptr;
+    bool ran = g_spawn_sync(nullptr, const_cast<char**>(argv), nullptr,
+                            GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL),
+                            nullptr, nullptr, nullptr, nullptr, &status, &error);
+    g_clear_error(&error);
+    return ran && g_spawn_check_wait_status(status, nullptr);
+}
+
 }  // namespace
 
 WebKitWebContext* shared() {
@@ -46,6 +59,12 @@ WebKitWebContext* shared() {
         if (!std::filesystem::exists(extensions / "liborvela-web-extension.so"))
             log("web extension not found in " + extensions.string() + "; the page cannot talk to the application");
         webkit_web_context_set_web_extensions_directory(created, extensions.c_str());
+        // Pages run in a sandbox of their own where the system can make one.
+        if (sandboxPossible()) webkit_web_context_set_sandbox_enabled(created, TRUE);
+        else log("web sandbox: bubblewrap cannot make a sandbox here; pages run without it");
+        webkit_web_context_set_spell_checking_enabled(created, TRUE);
+        const char* languages[] = {"ru_RU", "en_US", nullptr};
+        webkit_web_context_set_spell_checking_languages(created, languages);
         return created;
     }();
     return context;

@@ -1,4 +1,6 @@
 #include "tests/integration/Harness.h"
+#include "platform/ColorScheme.h"
+#include "web/WebContext.h"
 #include "web/WebController.h"
 
 #include <csignal>
@@ -147,6 +149,77 @@ TEST_F(WebHost, NoTrickOfAForeignFrameSpeaksWithTheApplicationsAddress) {
     }
 }
 
+// The desktop portal's settings on the test's bus, with the colour scheme the test sets.
+class FakePortal {
+public:
+    explicit FakePortal(guint32 scheme) : scheme_(scheme) {
+        GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(R"(<node><interface name="org.freedesktop.portal.Settings">
+            <method name="Read"><arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="v" direction="out"/></method>
+            <signal name="SettingChanged"><arg type="s"/><arg type="s"/><arg type="v"/></signal></interface></node>)", nullptr);
+        static const GDBusInterfaceVTable table = {
+            [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*,
+               GDBusMethodInvocation* invocation, gpointer self) {
+                // Read answers the value wrapped once more, as the portal does.
+                GVariant* value = g_variant_new_variant(g_variant_new_uint32(static_cast<FakePortal*>(self)->scheme_));
+                g_dbus_method_invocation_return_value(invocation, g_variant_new("(v)", value));
+            },
+            nullptr, nullptr, {}};
+        registration_ = g_dbus_connection_register_object(bus_, "/org/freedesktop/portal/desktop", node->interfaces[0],
+                                                          &table, this, nullptr, nullptr);
+        g_dbus_node_info_unref(node);
+        owner_ = g_bus_own_name_on_connection(bus_, "org.freedesktop.portal.Desktop", G_BUS_NAME_OWNER_FLAGS_NONE,
+            [](GDBusConnection*, const char*, gpointer self) { static_cast<FakePortal*>(self)->owned_ = true; }, nullptr,
+            this, nullptr);
+        runUntil([&] { return owned_; });
+    }
+    ~FakePortal() {
+        g_bus_unown_name(owner_);
+        g_dbus_connection_unregister_object(bus_, registration_);
+        g_object_unref(bus_);
+    }
+    void change(guint32 scheme) {
+        scheme_ = scheme;
+        g_dbus_connection_emit_signal(bus_, nullptr, "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Settings",
+                                      "SettingChanged",
+                                      g_variant_new("(ssv)", "org.freedesktop.appearance", "color-scheme",
+                                                    g_variant_new_uint32(scheme)),
+                                      nullptr);
+    }
+
+private:
+    GDBusConnection* bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    guint32 scheme_;
+    guint registration_ = 0;
+    guint owner_ = 0;
+    bool owned_ = false;
+};
+
+bool darkPreferred() {
+    gboolean dark = FALSE;
+    g_object_get(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", &dark, nullptr);
+    return dark;
+}
+
+TEST_F(WebHost, TheDesktopsColourSchemeReachesTheViewsAndThePage) {
+    ASSERT_TRUE(waitReady());
+    FakePortal portal(1);
+    ColorScheme::follow();
+    EXPECT_TRUE(runUntil(darkPreferred));
+    auto pageDark = [&] { return evaluate("matchMedia('(prefers-color-scheme: dark)').matches"); };
+    EXPECT_TRUE(runUntil([&] { return pageDark() == "true"; })) << pageDark();
+    portal.change(2);
+    EXPECT_TRUE(runUntil([] { return !darkPreferred(); }));
+    EXPECT_TRUE(runUntil([&] { return pageDark() == "false"; }));
+}
+
+TEST_F(WebHost, SpellCheckingKnowsRussianAndEnglish) {
+    const gchar* const* languages = webkit_web_context_get_spell_checking_languages(WebContext::shared());
+    std::vector<std::string> known;
+    for (auto language = languages; language && *language; ++language) known.emplace_back(*language);
+    EXPECT_TRUE(webkit_web_context_get_spell_checking_enabled(WebContext::shared()));
+    EXPECT_EQ(known, (std::vector<std::string>{"ru_RU", "en_US"}));
+}
+
 TEST_F(WebHost, CaptureAnswersWhatThePageAnswers) {
     ASSERT_TRUE(waitReady());
     std::vector<bool> answers;
@@ -206,18 +279,44 @@ TEST_F(WebHost, CommandsReachThePageAndFailuresAreLogged) {
     EXPECT_NE(logged.find("Orvela: window.orvelaNative?.openDiktor(): "), std::string::npos) << logged;
 }
 
+pid_t parentOf(pid_t process, std::string* name = nullptr) {
+    std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
+    std::string pid, command, state, parent;
+    if (!(stat >> pid >> command >> state >> parent)) return 0;
+    if (name) *name = command;
+    return std::stoi(parent);
+}
+
+// The web process of this test: a descendant of this process (in the sandbox it
+// is bubblewrap's child).
 pid_t webProcess() {
-    // The web process is a child of this test process.
     DIR* proc = ::opendir("/proc");
     pid_t found = 0;
     while (dirent* entry = ::readdir(proc)) {
-        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
-        std::string pid, name, state, parent;
-        if (!(stat >> pid >> name >> state >> parent)) continue;
-        if (std::stoi(parent) == ::getpid() && name.find("WebKitWebProces") != std::string::npos) found = std::stoi(pid);
+        pid_t candidate = std::atoi(entry->d_name);
+        std::string name;
+        if (candidate <= 0 || !parentOf(candidate, &name) || name.find("WebKitWebProces") == std::string::npos) continue;
+        for (pid_t ancestor = parentOf(candidate); ancestor > 1; ancestor = parentOf(ancestor)) {
+            if (ancestor == ::getpid()) found = candidate;
+        }
     }
     ::closedir(proc);
     return found;
+}
+
+std::string namespaceOf(const std::string& process, const char* kind) {
+    std::error_code ignored;
+    return std::filesystem::read_symlink("/proc/" + process + "/ns/" + kind, ignored).string();
+}
+
+TEST_F(WebHost, PagesRunInASandboxWhereTheSystemCanMakeOne) {
+    ASSERT_TRUE(waitReady());
+    if (std::system("bwrap --ro-bind / / --unshare-all --die-with-parent true 2>/dev/null") != 0)
+        GTEST_SKIP() << "bubblewrap cannot make a sandbox on this machine";
+    pid_t process = webProcess();
+    ASSERT_GT(process, 0);
+    EXPECT_NE(namespaceOf(std::to_string(process), "pid"), namespaceOf("self", "pid"));
+    EXPECT_NE(namespaceOf(std::to_string(process), "net"), namespaceOf("self", "net"));
 }
 
 TEST_F(WebHost, AKilledWebProcessClearsReadinessAndReloads) {
