@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 namespace orvela {
 namespace {
@@ -45,6 +46,25 @@ std::vector<std::string> texts(int count) {
     return list;
 }
 
+// A queue of the given length in a defaults file of a fresh folder, removed afterwards.
+struct QueueOnDisk {
+    explicit QueueOnDisk(int length) {
+        folder = (std::filesystem::temp_directory_path() / "orvela-bench-XXXXXX").string();
+        ::mkdtemp(folder.data());
+        store = std::make_unique<DefaultsStore>(std::filesystem::path(folder) / "defaults.json");
+        store->setObject(texts(length), "pendingCaptures");
+        queue = std::make_unique<PendingCaptures>(*store, "pendingCaptures");
+    }
+    ~QueueOnDisk() {
+        queue.reset();
+        store.reset();
+        std::filesystem::remove_all(folder);
+    }
+    std::string folder;
+    std::unique_ptr<DefaultsStore> store;
+    std::unique_ptr<PendingCaptures> queue;
+};
+
 void pendingCapturesAddInMemory(benchmark::State& state) {
     DefaultsStore store(std::nullopt);
     store.setObject(texts(static_cast<int>(state.range(0))), "pendingCaptures");
@@ -58,55 +78,34 @@ void pendingCapturesAddInMemory(benchmark::State& state) {
 }
 BENCHMARK(pendingCapturesAddInMemory)->Arg(10'000)->Unit(benchmark::kMillisecond);
 
-// With the file replaced and flushed to disk on every add, as the application does.
+// With the file read, replaced and flushed to disk on every add, as the application does.
 void pendingCapturesAddOnDisk(benchmark::State& state) {
-    std::string folder = (std::filesystem::temp_directory_path() / "orvela-bench-XXXXXX").string();
-    ::mkdtemp(folder.data());
-    {
-        DefaultsStore store(std::filesystem::path(folder) / "defaults.json");
-        store.setObject(texts(static_cast<int>(state.range(0))), "pendingCaptures");
-        PendingCaptures queue(store, "pendingCaptures");
-        for (auto _ : state) queue.add("ещё одна мысль");
-    }
-    std::filesystem::remove_all(folder);
+    QueueOnDisk disk(static_cast<int>(state.range(0)));
+    for (auto _ : state) disk.queue->add("ещё одна мысль");
 }
 BENCHMARK(pendingCapturesAddOnDisk)->Arg(10'000)->Unit(benchmark::kMillisecond);
 
 // One step of a flush on disk: the queue read, then the accepted head removed.
 void pendingCapturesFlushStepOnDisk(benchmark::State& state) {
-    std::string folder = (std::filesystem::temp_directory_path() / "orvela-bench-XXXXXX").string();
-    ::mkdtemp(folder.data());
-    {
-        DefaultsStore store(std::filesystem::path(folder) / "defaults.json");
-        store.setObject(texts(static_cast<int>(state.range(0))), "pendingCaptures");
-        PendingCaptures queue(store, "pendingCaptures");
-        for (auto _ : state) {
-            auto head = queue.items().front();
-            queue.removeFirst(head);
-            state.PauseTiming();
-            queue.add(head);
-            state.ResumeTiming();
-        }
+    QueueOnDisk disk(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        auto head = disk.queue->items().front();
+        disk.queue->removeFirst(head);
+        state.PauseTiming();
+        disk.queue->add(head);
+        state.ResumeTiming();
     }
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(pendingCapturesFlushStepOnDisk)->Arg(10'000)->Unit(benchmark::kMillisecond);
 
 // A fresh capture delivered while the queue is long: into the journal before the
 // page sees it, out of it once the page took it.
 void captureJournalOnDisk(benchmark::State& state) {
-    std::string folder = (std::filesystem::temp_directory_path() / "orvela-bench-XXXXXX").string();
-    ::mkdtemp(folder.data());
-    {
-        DefaultsStore store(std::filesystem::path(folder) / "defaults.json");
-        store.setObject(texts(static_cast<int>(state.range(0))), "pendingCaptures");
-        PendingCaptures queue(store, "pendingCaptures");
-        for (auto _ : state) {
-            queue.beginDelivery("ещё одна мысль");
-            queue.delivered("ещё одна мысль");
-        }
+    QueueOnDisk disk(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        disk.queue->beginDelivery("ещё одна мысль");
+        disk.queue->delivered("ещё одна мысль");
     }
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(captureJournalOnDisk)->Arg(0)->Arg(10'000)->Unit(benchmark::kMillisecond);
 

@@ -5,7 +5,8 @@
 //   POST /__control?captures=fail|ok   make filing captures fail, or work again
 //   POST /__control?delay=MS           answer every page request MS milliseconds late
 //   POST /__control?hang=1|0           stop answering page requests, or answer again
-//   POST /__control?captureDelay=MS    file each capture MS milliseconds after it was asked
+//   POST /__control?captureDelay=MS    the page waits MS milliseconds before it sends a capture on
+//                                      (a page busy signing in), from its next look at the state
 //   POST /__control?captureHang=1|0    leave captures unanswered, or file the held ones and answer again
 //   POST /__control?reminders          the request body (a JSON list) becomes the reminders
 //   POST /__control?inbox=N            the Inbox becomes N made-up records
@@ -58,11 +59,10 @@ public:
             held_.push_back(GObjectRef(message));
             return;
         }
-        int delay = filing ? std::max(delayMilliseconds_, captureDelayMilliseconds_) : delayMilliseconds_;
-        if (delay > 0) {
+        if (delayMilliseconds_ > 0) {
             soup_server_message_pause(message);
             auto* pending = new Pending{this, GObjectRef(message), route};
-            g_timeout_add(static_cast<guint>(delay), [](gpointer data) -> gboolean {
+            g_timeout_add(static_cast<guint>(delayMilliseconds_), [](gpointer data) -> gboolean {
                 std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
                 pending->site->serve(pending->message.get(), pending->route);
                 soup_server_message_unpause(pending->message.get());
@@ -212,7 +212,7 @@ private:
         if (const char* captures = value("captures")) capturesFail_ = g_str_equal(captures, "fail");
         if (const char* delay = value("delay")) delayMilliseconds_ = std::atoi(delay);
         if (const char* hang = value("hang")) setHanging(g_str_equal(hang, "1"), capturesHang_);
-        if (const char* delay = value("captureDelay")) captureDelayMilliseconds_ = std::atoi(delay);
+        if (const char* delay = value("captureDelay")) state_["captureDelay"] = std::atoi(delay);
         if (const char* hang = value("captureHang")) setHanging(hanging_, g_str_equal(hang, "1"));
         if (const char* inbox = value("inbox")) {
             state_["inbox"] = json::array();
@@ -276,7 +276,6 @@ private:
     std::optional<std::string> release_;
     bool capturesFail_ = false;
     int delayMilliseconds_ = 0;
-    int captureDelayMilliseconds_ = 0;
     bool hanging_ = false;
     bool capturesHang_ = false;
     std::vector<GObjectRef> held_;

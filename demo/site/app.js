@@ -72,7 +72,9 @@ function render() {
 }
 
 async function capture(text) {
+  trace("capture", text);
   try {
+    if (state.captureDelay) await new Promise((resolve) => setTimeout(resolve, state.captureDelay));
     const response = await fetch("/api/inbox", {
       method: "POST", headers: { "Content-Type": "application/json" }, body: JSON.stringify({ text }),
     });

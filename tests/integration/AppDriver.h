@@ -175,14 +175,20 @@ inline void focusMainWindow() {
     if (!windows.empty()) xdotool({"windowactivate", "--sync", windows.front()});
 }
 
-// The user presses the capture key, types the text and presses Return.
-inline void captureThroughPanel(const std::string& text) {
+// The user presses the capture key, types the text and presses Return; what the
+// panel does next is left to the caller.
+inline void typeIntoPanel(const std::string& text) {
     ASSERT_TRUE(runUntil([] { return !panelVisible(); }));
     press("ctrl+shift+space");
     ASSERT_TRUE(runUntil(panelVisible)) << "the capture key opened no panel";
     runFor(0.2);
     xdotool({"type", "--delay", "15", text});
     press("Return");
+}
+
+// As typeIntoPanel, and the panel goes once the text is filed or queued.
+inline void captureThroughPanel(const std::string& text) {
+    typeIntoPanel(text);
     ASSERT_TRUE(runUntil([] { return !panelVisible(); })) << "the panel stayed after Return";
 }
 

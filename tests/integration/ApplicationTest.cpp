@@ -130,12 +130,9 @@ TEST_F(ApplicationTest, APageDialogLeavesTheCapturePanelItsKeysAndTheTextIsKept)
     ASSERT_TRUE(runUntil([] { return visibleWindows("Orvela").size() == 2; })) << "the page asked nothing";
 
     // The page's script waits for the answer; the panel takes the keys all the same.
-    const std::string text = "пока страница спрашивает";
-    press("ctrl+shift+space");
-    ASSERT_TRUE(runUntil(panelVisible));
-    runFor(0.2);
-    xdotool({"type", "--delay", "15", text});
-    press("Return");
+    // (Latin letters: xdotool drops Cyrillic ones now and then.)
+    const std::string text = "while the page asks";
+    typeIntoPanel(text);
     EXPECT_TRUE(runUntil([] { return !panelVisible(); }, 6)) << "the panel never got its Return";
     EXPECT_TRUE(traced("confirm").empty()) << "the keys answered the page's question";
     EXPECT_EQ(pendingCaptures(), std::vector<std::string>{text});
@@ -286,10 +283,3 @@ TEST_F(ApplicationTest, ZoomStepsStopAtTheirBoundsAndActualSizeRestores) {
 
 }  // namespace
 }  // namespace orvela
-
-int main(int argc, char** argv) {
-    orvela::testing::Harness::prepareEnvironment();
-    ::setenv("NO_AT_BRIDGE", "1", 1);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
