@@ -9,7 +9,8 @@ std::vector<AppLink> appLinks(const std::vector<std::string>& addresses) {
     for (const auto& address : addresses) {
         GUri* uri = g_uri_parse(address.c_str(), GUriFlags(G_URI_FLAGS_NON_DNS | G_URI_FLAGS_PARSE_RELAXED), nullptr);
         if (!uri) continue;
-        if (g_strcmp0(g_uri_get_scheme(uri), "orvela") == 0) {
+        // GUri reports the scheme in lower case; the link's own letters decide.
+        if (address.starts_with("orvela:")) {
             const char* host = g_uri_get_host(uri);
             std::string name = host ? host : "";
             if (name == "capture")

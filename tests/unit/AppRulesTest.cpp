@@ -40,7 +40,7 @@ TEST(AppLinks, OnlyTheHostOfOrvelaAddressesCountsInTheirOrder) {
                                     {Kind::navigate, "/inbox"}}));
     EXPECT_EQ(appLinks({"orvela://capture/more"}), (std::vector<AppLink>{{Kind::capture, ""}}));
     EXPECT_EQ(appLinks({"orvela://inbox?q=50%"}), (std::vector<AppLink>{{Kind::navigate, "/inbox"}}));
-    EXPECT_TRUE(appLinks({"orvelax://capture", "file:///tmp/orvela"}).empty());
+    EXPECT_TRUE(appLinks({"orvelax://capture", "file:///tmp/orvela", "ORVELA://inbox", "Orvela://capture"}).empty());
 }
 
 TEST(LaunchArguments, DefaultsPairsAreTakenOutAndTheRestKeptInOrder) {
