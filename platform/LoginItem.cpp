@@ -8,11 +8,6 @@
 namespace orvela {
 namespace {
 
-std::string runningExecutable() {
-    std::error_code code;
-    auto path = std::filesystem::read_symlink("/proc/self/exe", code);
-    return code ? std::string("orvela") : path.string();
-}
 
 // Quoting of the Exec key of the desktop entry format: an argument with reserved
 // characters is put in double quotes, inside which ", `, $ and \ are escaped.
@@ -31,10 +26,20 @@ std::string quoteExecArgument(const std::string& argument) {
 
 LoginItem::LoginItem()
     : LoginItem(std::filesystem::path(g_get_user_config_dir()) / "autostart" / "ru.orvela.Orvela.desktop",
-                runningExecutable()) {}
+                installedCommand()) {}
 
-LoginItem::LoginItem(std::filesystem::path entry, std::string executable)
-    : entry_(std::move(entry)), executable_(std::move(executable)) {}
+LoginItem::LoginItem(std::filesystem::path entry, std::string command)
+    : entry_(std::move(entry)), command_(std::move(command)) {}
+
+std::string LoginItem::installedCommand() {
+    if (gchar* found = g_find_program_in_path("orvela")) {
+        std::string command = found;
+        g_free(found);
+        return command;
+    }
+    std::string installed = std::string(ORVELA_INSTALLED_BINDIR) + "/orvela";
+    return g_file_test(installed.c_str(), G_FILE_TEST_IS_EXECUTABLE) ? installed : std::string();
+}
 
 bool LoginItem::enabled() const {
     GKeyFile* file = g_key_file_new();
@@ -46,11 +51,13 @@ bool LoginItem::enabled() const {
 }
 
 std::optional<std::string> LoginItem::registerItem() {
+    if (command_.empty())
+        return std::string("no installed orvela command was found, on PATH or in ") + ORVELA_INSTALLED_BINDIR;
     GKeyFile* file = g_key_file_new();
     const char* group = G_KEY_FILE_DESKTOP_GROUP;
     g_key_file_set_string(file, group, G_KEY_FILE_DESKTOP_KEY_TYPE, "Application");
     g_key_file_set_string(file, group, G_KEY_FILE_DESKTOP_KEY_NAME, "Orvela");
-    g_key_file_set_string(file, group, G_KEY_FILE_DESKTOP_KEY_EXEC, quoteExecArgument(executable_).c_str());
+    g_key_file_set_string(file, group, G_KEY_FILE_DESKTOP_KEY_EXEC, quoteExecArgument(command_).c_str());
     g_key_file_set_string(file, group, G_KEY_FILE_DESKTOP_KEY_ICON, "ru.orvela.Orvela");
     g_key_file_set_boolean(file, group, G_KEY_FILE_DESKTOP_KEY_TERMINAL, FALSE);
     g_key_file_set_boolean(file, group, "X-GNOME-Autostart-enabled", TRUE);

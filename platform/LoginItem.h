@@ -11,9 +11,15 @@ namespace orvela {
 class LoginItem {
 public:
     // The entry $XDG_CONFIG_HOME/autostart/ru.orvela.Orvela.desktop, starting the
-    // executable that is running now.
+    // installed command (installedCommand).
     LoginItem();
-    LoginItem(std::filesystem::path entry, std::string executable);
+    // An empty command: there is none, and registering fails.
+    LoginItem(std::filesystem::path entry, std::string command);
+
+    // The orvela command as a login will find it: on PATH, else in the folder the
+    // package installs it to. Not the running executable, which may be a build
+    // tree's or one a package upgrade replaced. Empty when there is none.
+    static std::string installedCommand();
 
     bool enabled() const;
 
@@ -26,7 +32,7 @@ public:
 
 private:
     std::filesystem::path entry_;
-    std::string executable_;
+    std::string command_;
 };
 
 }  // namespace orvela

@@ -2,6 +2,7 @@
 #include "tests/unit/TemporaryFolder.h"
 
 #include <fstream>
+#include <glib.h>
 #include <gtest/gtest.h>
 
 namespace orvela {
@@ -86,6 +87,22 @@ TEST_F(Settings, LaunchAtLoginFollowsTheAutostartEntry) {
     EXPECT_FALSE(std::filesystem::exists(loginItem.entry()));
     settings->setLaunchAtLogin(false);
     EXPECT_FALSE(settings->launchAtLogin());
+}
+
+TEST(LoginItem, TheInstalledCommandIsFoundOnThePathNotTheRunningExecutable) {
+    testing::TemporaryFolder folder;
+    std::string path = g_getenv("PATH") ? g_getenv("PATH") : "";
+    std::filesystem::create_directories(folder / "bin");
+    std::ofstream(folder / "bin/orvela") << "#!/bin/sh\n";
+    std::filesystem::permissions(folder / "bin/orvela", std::filesystem::perms::owner_all);
+    g_setenv("PATH", (folder / "bin").c_str(), TRUE);
+    EXPECT_EQ(LoginItem::installedCommand(), (folder / "bin/orvela").string());
+    g_setenv("PATH", path.c_str(), TRUE);
+
+    // With no command at all the entry is refused, not written with a stale path.
+    LoginItem none(folder / "autostart/ru.orvela.Orvela.desktop", "");
+    EXPECT_TRUE(none.registerItem().has_value());
+    EXPECT_FALSE(std::filesystem::exists(none.entry()));
 }
 
 TEST_F(Settings, AFailedLoginSwitchIsLoggedAndLeavesItOff) {
