@@ -6,27 +6,69 @@
 #include <string>
 
 namespace orvela::LauncherEntry {
+namespace {
 
-void update(int64_t count, bool visible) {
-    GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (!bus) {
-        log(std::string("launcher badge: ") + error->message);
-        g_error_free(error);
-        return;
-    }
+constexpr const char* objectPath = "/ru/orvela/Orvela/LauncherEntry";
+constexpr const char* interfaceName = "com.canonical.Unity.LauncherEntry";
+constexpr const char* applicationUri = "application://ru.orvela.Orvela.desktop";
+constexpr const char* introspection = R"(<node><interface name="com.canonical.Unity.LauncherEntry">
+  <method name="Query"><arg type="s" direction="out"/><arg type="a{sv}" direction="out"/></method>
+  <signal name="Update"><arg type="s"/><arg type="a{sv}"/></signal>
+</interface></node>)";
+
+struct State {
+    int64_t count = 0;
+    bool visible = false;
+};
+State current;
+
+GVariant* entry() {
     GVariantBuilder properties;
     g_variant_builder_init(&properties, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&properties, "{sv}", "count", g_variant_new_int64(count));
-    g_variant_builder_add(&properties, "{sv}", "count-visible", g_variant_new_boolean(visible));
-    if (!g_dbus_connection_emit_signal(bus, nullptr, "/ru/orvela/Orvela/LauncherEntry", "com.canonical.Unity.LauncherEntry",
-                                       "Update",
-                                       g_variant_new("(sa{sv})", "application://ru.orvela.Orvela.desktop", &properties),
-                                       &error)) {
+    g_variant_builder_add(&properties, "{sv}", "count", g_variant_new_int64(current.count));
+    g_variant_builder_add(&properties, "{sv}", "count-visible", g_variant_new_boolean(current.visible));
+    return g_variant_new("(sa{sv})", applicationUri, &properties);
+}
+
+void send(GDBusConnection* bus) {
+    GError* error = nullptr;
+    if (!g_dbus_connection_emit_signal(bus, nullptr, objectPath, interfaceName, "Update", entry(), &error)) {
         log(std::string("launcher badge: ") + error->message);
         g_error_free(error);
     }
-    g_object_unref(bus);
+}
+
+// Made once: the answer to Query and the watch for docks that come later.
+GDBusConnection* bus() {
+    static GDBusConnection* connection = [] {
+        GError* error = nullptr;
+        GDBusConnection* opened = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+        if (!opened) {
+            log(std::string("launcher badge: ") + error->message);
+            g_error_free(error);
+            return opened;
+        }
+        GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection, nullptr);
+        static const GDBusInterfaceVTable answers = {
+            [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*,
+               GDBusMethodInvocation* invocation, gpointer) { g_dbus_method_invocation_return_value(invocation, entry()); },
+            nullptr, nullptr, {}};
+        g_dbus_connection_register_object(opened, objectPath, node->interfaces[0], &answers, nullptr, nullptr, nullptr);
+        g_dbus_node_info_unref(node);
+        g_bus_watch_name_on_connection(
+            opened, "com.canonical.Unity", G_BUS_NAME_WATCHER_FLAGS_NONE,
+            [](GDBusConnection* connection, const char*, const char*, gpointer) { send(connection); }, nullptr, nullptr,
+            nullptr);
+        return opened;
+    }();
+    return connection;
+}
+
+}  // namespace
+
+void update(int64_t count, bool visible) {
+    current = {count, visible};
+    if (GDBusConnection* connection = bus()) send(connection);
 }
 
 }  // namespace orvela::LauncherEntry

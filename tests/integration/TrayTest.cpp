@@ -126,6 +126,44 @@ TEST_F(Tray, TheBadgeSwitchShowsTheCountAtOnce) {
     EXPECT_TRUE(runUntil([&] { return host.badges.back() == std::pair<int64_t, bool>{3, true}; }));
 }
 
+TEST_F(Tray, ADockStartedLaterGetsTheCountAndADockThatAsksIsAnswered) {
+    Harness::shared().control("inbox=4");
+    size_t loads = traced("loaded").size();
+    Application app;
+    ASSERT_TRUE(waitForPage(loads));
+    ASSERT_TRUE(runUntil([&] { return !host.badges.empty() && host.badges.back() == std::pair<int64_t, bool>{4, true}; }));
+    size_t sent = host.badges.size();
+
+    // A dock comes onto the bus: it is told the count without waiting for a change.
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    bool owned = false;
+    guint dock = g_bus_own_name_on_connection(bus, "com.canonical.Unity", G_BUS_NAME_OWNER_FLAGS_NONE,
+        [](GDBusConnection*, const char*, gpointer flag) { *static_cast<bool*>(flag) = true; }, nullptr, &owned, nullptr);
+    ASSERT_TRUE(runUntil([&] { return owned; }));
+    EXPECT_TRUE(runUntil([&] { return host.badges.size() > sent; }));
+    EXPECT_EQ(host.badges.back(), (std::pair<int64_t, bool>{4, true}));
+
+    GVariant* answer = g_dbus_connection_call_sync(bus, "ru.orvela.Orvela", "/ru/orvela/Orvela/LauncherEntry",
+        "com.canonical.Unity.LauncherEntry", "Query", nullptr, G_VARIANT_TYPE("(sa{sv})"), G_DBUS_CALL_FLAGS_NONE, 5000,
+        nullptr, nullptr);
+    ASSERT_TRUE(answer);
+    const char* uri = nullptr;
+    GVariant* properties = nullptr;
+    g_variant_get(answer, "(&s@a{sv})", &uri, &properties);
+    EXPECT_STREQ(uri, "application://ru.orvela.Orvela.desktop");
+    gint64 count = 0;
+    gboolean visible = FALSE;
+    EXPECT_TRUE(g_variant_lookup(properties, "count", "x", &count));
+    EXPECT_TRUE(g_variant_lookup(properties, "count-visible", "b", &visible));
+    EXPECT_EQ(count, 4);
+    EXPECT_TRUE(visible);
+    g_variant_unref(properties);
+    g_variant_unref(answer);
+    g_bus_unown_name(dock);
+    g_object_unref(bus);
+    Harness::shared().control("inbox=0");
+}
+
 TEST_F(Tray, SwitchedOffThereIsNoItemAndNoBadge) {
     Harness::shared().control("inbox=3");
     size_t loads = traced("loaded").size();
