@@ -29,6 +29,16 @@ void editText(GtkWidget* widget, const char* command) {
     }
 }
 
+// The main window, the one window with the menu bar: the settings window is only
+// titled and closable, so what minimises, maximises or fills the screen acts here
+// whichever window is active.
+GtkWindow* mainWindow(GtkApplication* application) {
+    for (GList* window = gtk_application_get_windows(application); window; window = window->next) {
+        if (GTK_IS_APPLICATION_WINDOW(window->data)) return GTK_WINDOW(window->data);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void edit(GtkApplication* application, const char* command) {
@@ -46,11 +56,11 @@ void closeWindow(GtkApplication* application) {
 }
 
 void minimize(GtkApplication* application) {
-    if (GtkWindow* window = gtk_application_get_active_window(application)) gtk_window_iconify(window);
+    if (GtkWindow* window = mainWindow(application)) gtk_window_iconify(window);
 }
 
 void toggleMaximized(GtkApplication* application) {
-    GtkWindow* window = gtk_application_get_active_window(application);
+    GtkWindow* window = mainWindow(application);
     if (!window) return;
     if (gtk_window_is_maximized(window))
         gtk_window_unmaximize(window);
@@ -59,7 +69,7 @@ void toggleMaximized(GtkApplication* application) {
 }
 
 void toggleFullScreen(GtkApplication* application) {
-    GtkWindow* window = gtk_application_get_active_window(application);
+    GtkWindow* window = mainWindow(application);
     if (!window) return;
     if (stateOf(window) & GDK_WINDOW_STATE_FULLSCREEN)
         gtk_window_unfullscreen(window);

@@ -139,6 +139,35 @@ TEST_F(ApplicationTest, APageDialogLeavesTheCapturePanelItsKeysAndTheTextIsKept)
     EXPECT_EQ(visibleWindows("Orvela").size(), 2u);
 }
 
+std::string windowState(const std::string& window) {
+    return runProgram({"xprop", "-id", window, "_NET_WM_STATE"}).out;
+}
+
+TEST_F(ApplicationTest, FullScreenAndMinimiseActOnTheMainWindowFromTheSettingsToo) {
+    size_t loads = traced("loaded").size();
+    Application app;
+    ASSERT_TRUE(waitForPage(loads));
+    std::string main = visibleWindows("Orvela").front();
+    focusMainWindow();
+    press("ctrl+comma");
+    ASSERT_TRUE(runUntil([] { return !visibleWindows("Настройки").empty(); }));
+    std::string settings = visibleWindows("Настройки").front();
+    xdotool({"windowactivate", "--sync", settings});
+    runFor(0.3);
+    press("F11");
+    EXPECT_TRUE(runUntil([&] { return windowState(main).find("_NET_WM_STATE_FULLSCREEN") != std::string::npos; }));
+    EXPECT_EQ(windowState(settings).find("_NET_WM_STATE_FULLSCREEN"), std::string::npos);
+    xdotool({"windowactivate", "--sync", settings});
+    runFor(0.3);
+    press("F11");
+    EXPECT_TRUE(runUntil([&] { return windowState(main).find("_NET_WM_STATE_FULLSCREEN") == std::string::npos; }));
+    xdotool({"windowactivate", "--sync", settings});
+    runFor(0.3);
+    press("ctrl+m");
+    EXPECT_TRUE(runUntil([&] { return windowState(main).find("_NET_WM_STATE_HIDDEN") != std::string::npos; }));
+    EXPECT_EQ(windowState(settings).find("_NET_WM_STATE_HIDDEN"), std::string::npos);
+}
+
 TEST_F(ApplicationTest, WhatWasQueuedBeforeAKillIsDeliveredAfterTheRestart) {
     Harness::shared().stopSite();
     {
