@@ -3,6 +3,7 @@
 #include "platform/MainQueue.h"
 
 #include <algorithm>
+#include <limits>
 #include <glib.h>
 
 namespace orvela {
@@ -20,6 +21,11 @@ std::shared_ptr<LocalNotificationCenter> LocalNotificationCenter::create(Environ
             [weak] {
                 if (auto self = weak.lock()) self->fireDue();
             });
+    }
+    if (center->environment_.watchZone) {
+        center->environment_.watchZone([weak] {
+            if (auto self = weak.lock()) self->fireDue();
+        });
     }
     // Requests that fell due while the application was away are shown once the
     // centre's delegate, installed right after this, can be asked.
@@ -117,7 +123,7 @@ void LocalNotificationCenter::fireDue() {
 void LocalNotificationCenter::arm() {
     if (!environment_.wakeAt) return;
     double now = environment_.now();
-    double next = now + longestSleep;
+    double next = std::numeric_limits<double>::infinity();
     GTimeZone* zone = environment_.zone();
     for (const auto& request : state_.pending) {
         // Due ones wait for a server, not for the clock.

@@ -44,8 +44,11 @@ public:
         // Tells of every click on a notification (of any program) and of every
         // notification server that comes onto the bus, for the rest of the process.
         std::function<void(std::function<void(const Shown&)> clicked, std::function<void()> serverAppeared)> listen;
-        // Wakes the centre at an instant (replacing an earlier one).
+        // Wakes the centre at an instant (replacing an earlier one); an infinite
+        // instant only cancels the earlier one.
         std::function<void(double instant, std::function<void()> wake)> wakeAt;
+        // Tells of every change of the local time zone, for the rest of the process.
+        std::function<void(std::function<void()> changed)> watchZone;
 
         // $XDG_STATE_HOME/orvela/notifications.json, the system clock and zone,
         // the desktop's notification server and a real-time timer.
@@ -55,11 +58,9 @@ public:
         static Environment inert();
     };
 
+    // The centre sleeps until the next trigger: a change of time zone, the clock
+    // being set and a notification server coming onto the bus wake it besides.
     static constexpr double latestReplay = 24 * 60 * 60;
-    // Even with nothing due sooner the centre looks again every minute, so that
-    // a change of time zone moves the triggers and a reminder no server took is
-    // offered again.
-    static constexpr double longestSleep = 60;
 
     // Reads the pending requests and shows or drops those that are due already.
     static std::shared_ptr<LocalNotificationCenter> create(Environment environment);
