@@ -166,8 +166,10 @@ void AppDelegate::activated() {
 
 bool AppDelegate::applicationShouldHandleReopen(bool visibleWindows) {
     if (!web) return false;
-    if (visibleWindows) return true;
-    bringMainWindowForward();
+    // No desktop brings a running program's windows forward by itself: the one the
+    // user saw last comes to the front.
+    if (GtkWindow* seen = visibleWindows ? lastSeenWindow() : nullptr) gtk_window_present(seen);
+    else bringMainWindowForward();
     return true;
 }
 
@@ -236,11 +238,18 @@ void AppDelegate::menuNeedsUpdate() {
 
 void AppDelegate::bringMainWindowForward() { web->bringForward(); }
 
-bool AppDelegate::hasVisibleWindows() const {
+// The window the user can see that had the focus last, if any: a minimised
+// window, or one on another workspace (which window managers unmap), does not count.
+GtkWindow* AppDelegate::lastSeenWindow() const {
     for (GList* window = gtk_application_get_windows(application_); window; window = window->next) {
-        if (gtk_widget_get_visible(GTK_WIDGET(window->data))) return true;
+        GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(window->data));
+        if (gtk_widget_get_visible(GTK_WIDGET(window->data)) && surface && gdk_window_is_viewable(surface) &&
+            !(gdk_window_get_state(surface) & (GDK_WINDOW_STATE_ICONIFIED | GDK_WINDOW_STATE_WITHDRAWN)))
+            return GTK_WINDOW(window->data);
     }
-    return false;
+    return nullptr;
 }
+
+bool AppDelegate::hasVisibleWindows() const { return lastSeenWindow() != nullptr; }
 
 }  // namespace orvela

@@ -78,6 +78,7 @@ private:
     void menuNeedsUpdate();
     void bringMainWindowForward();
     bool hasVisibleWindows() const;
+    GtkWindow* lastSeenWindow() const;
 
     GtkApplication* application_;
     // The shortcut of the latest registration; the settings store it only after

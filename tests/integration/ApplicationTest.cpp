@@ -168,6 +168,17 @@ TEST_F(ApplicationTest, FullScreenAndMinimiseActOnTheMainWindowFromTheSettingsTo
     EXPECT_EQ(windowState(settings).find("_NET_WM_STATE_HIDDEN"), std::string::npos);
 }
 
+TEST_F(ApplicationTest, StartingItAgainBringsBackAMinimisedWindow) {
+    size_t loads = traced("loaded").size();
+    Application app;
+    ASSERT_TRUE(waitForPage(loads));
+    std::string main = visibleWindows("Orvela").front();
+    xdotool({"windowminimize", "--sync", main});
+    ASSERT_TRUE(runUntil([&] { return windowState(main).find("_NET_WM_STATE_HIDDEN") != std::string::npos; }));
+    EXPECT_EQ(runProgram({(binaryFolder() / "orvela").string()}).status, 0);
+    EXPECT_TRUE(runUntil([&] { return windowState(main).find("_NET_WM_STATE_HIDDEN") == std::string::npos; }));
+}
+
 TEST_F(ApplicationTest, WhatWasQueuedBeforeAKillIsDeliveredAfterTheRestart) {
     Harness::shared().stopSite();
     {
