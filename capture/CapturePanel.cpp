@@ -27,6 +27,16 @@ CapturePanel::CapturePanel() {
     connections_.push_back(SignalConnection::connect<void(GtkWidget*, GdkRectangle*)>(
         window_.get(), "size-allocate",
         [this](GtkWidget* widget, GdkRectangle*) { KeyPanel::shapeToRoundedCard(widget, 14); }));
+    // The panel has no title bar: its background moves it. Presses on the field
+    // and the button are theirs and never get here.
+    gtk_widget_add_events(window_.get(), GDK_BUTTON_PRESS_MASK);
+    connections_.push_back(SignalConnection::connect<gboolean(GtkWidget*, GdkEventButton*)>(
+        window_.get(), "button-press-event", [](GtkWidget* widget, GdkEventButton* event) -> gboolean {
+            if (event->type != GDK_BUTTON_PRESS || event->button != GDK_BUTTON_PRIMARY) return FALSE;
+            gtk_window_begin_move_drag(GTK_WINDOW(widget), static_cast<int>(event->button), static_cast<int>(event->x_root),
+                                       static_cast<int>(event->y_root), event->time);
+            return TRUE;
+        }));
     // Closing from the window manager hides, keeping the text.
     connections_.push_back(SignalConnection::connect<gboolean(GtkWidget*, GdkEvent*)>(
         window_.get(), "delete-event", [this](GtkWidget*, GdkEvent*) {

@@ -227,6 +227,27 @@ TEST_F(Panel, ReturnSavesOnceAltReturnStartsANewLine) {
     EXPECT_TRUE(runUntil([&] { return !panel->isVisible(); }, 3));
 }
 
+TEST_F(Panel, ItsBackgroundMovesIt) {
+    openWithHotKey();
+    runFor(0.3);
+    int x = 0, y = 0;
+    gtk_window_get_position(panel->window(), &x, &y);
+    // The header's left end, beside the title: background, not a control.
+    xdotool({"mousemove", std::to_string(x + 8), std::to_string(y + 8)});
+    xdotool({"mousedown", "1"});
+    for (int step = 1; step <= 5; ++step) {
+        xdotool({"mousemove", std::to_string(x + 8 + step * 30), std::to_string(y + 8 + step * 16)});
+        runFor(0.05);
+    }
+    xdotool({"mouseup", "1"});
+    EXPECT_TRUE(runUntil([&] {
+        int movedX = 0, movedY = 0;
+        gtk_window_get_position(panel->window(), &movedX, &movedY);
+        return std::abs(movedX - x - 150) <= 4 && std::abs(movedY - y - 80) <= 4;
+    })) << "the panel stayed where it was";
+    EXPECT_TRUE(panel->isVisible());
+}
+
 // Run on a screen of two monitors, 1280 × 1024 each, side by side.
 TEST(Placement, ThePanelOpensOnTheMonitorUnderThePointerAt68PercentOfItsHeight) {
     GdkDisplay* display = gdk_display_get_default();
