@@ -7,7 +7,7 @@ std::vector<StatusMenuRow> statusMenuRows(int64_t inboxCount, bool hotKeyTaken, 
     std::vector<StatusMenuRow> rows;
     rows.push_back({Kind::item, "Записать во «Входящие»…", "show-capture", ""});
     // Indented under the command it opens; a menu label has no indentation of its own.
-    if (!hotKeyTaken) rows.push_back({Kind::note, "    " + captureShortcut.display(), "", ""});
+    if (!hotKeyTaken) rows.push_back({Kind::note, "    " + captureShortcut.displayForUser(), "", ""});
     rows.push_back({Kind::separator, "", "", ""});
     std::string inbox = inboxCount < 1 ? "Входящие" : "Входящие — " + std::to_string(inboxCount);
     rows.push_back({Kind::item, inbox, "go", "/inbox"});

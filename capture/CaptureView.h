@@ -18,7 +18,7 @@ public:
     static constexpr int maximumLines = 8;
     static constexpr const char* title = "Запись";
     static constexpr const char* placeholder = "Что на уме";
-    static constexpr const char* hint = "↩ сохранить · ⌥↩ новая строка · esc закрыть";
+    static constexpr const char* hint = "↩ сохранить · Alt+↩ новая строка · Esc закрыть";
     static constexpr const char* saveTitle = "Сохранить";
 
     explicit CaptureView(CaptureModel& model);

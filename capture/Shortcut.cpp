@@ -73,6 +73,15 @@ std::string Shortcut::display() const {
     return text + keyName(keyCode);
 }
 
+std::string Shortcut::displayForUser() const {
+    std::string text;
+    if (modifiers & control) text += "Ctrl+";
+    if (modifiers & option) text += "Alt+";
+    if (modifiers & shift) text += "Shift+";
+    if (modifiers & command) text += "Super+";
+    return text + keyName(keyCode);
+}
+
 std::string Shortcut::toJson() const {
     return "{\"keyCode\":" + std::to_string(keyCode) + ",\"modifiers\":" + std::to_string(modifiers) + "}";
 }

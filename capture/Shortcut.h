@@ -27,8 +27,12 @@ struct Shortcut {
     // Only shift, control, option and command of the event's flags are kept.
     static Shortcut fromKeyPress(uint32_t keyCode, uint64_t eventModifierFlags);
 
-    // "⌃⌥⇧⌘" in this order for the held modifiers, then the key's name.
+    // "⌃⌥⇧⌘" in this order for the held modifiers, then the key's name: the form
+    // the log line and stored values keep.
     std::string display() const;
+    // What the user reads on this desktop: "Ctrl+", "Alt+", "Shift+", "Super+" in
+    // this order for the held modifiers, then the key's name ("Ctrl+Shift+Пробел").
+    std::string displayForUser() const;
     // A global shortcut needs control, option or command; shift alone is not enough.
     bool hasRequiredModifier() const { return (modifiers & requiredModifiers) != 0; }
 

@@ -30,7 +30,7 @@ ShortcutRecorder::ShortcutRecorder(Binding shortcut)
     gtk_widget_set_valign(box_.get(), GTK_ALIGN_CENTER);
     gtk_widget_set_size_request(button_, 150, -1);
     gtk_button_set_relief(GTK_BUTTON(reset_), GTK_RELIEF_NONE);
-    gtk_widget_set_tooltip_text(reset_, ("Вернуть " + Shortcut::defaultCapture.display()).c_str());
+    gtk_widget_set_tooltip_text(reset_, ("Вернуть " + Shortcut::defaultCapture.displayForUser()).c_str());
     gtk_widget_set_no_show_all(reset_, TRUE);
     gtk_box_pack_start(GTK_BOX(box_.get()), button_, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(box_.get()), reset_, FALSE, FALSE, 0);
@@ -105,7 +105,7 @@ std::string ShortcutRecorder::resetTooltip() const {
 
 void ShortcutRecorder::refresh() {
     Shortcut current = shortcut_.get();
-    gtk_button_set_label(GTK_BUTTON(button_), recording_ ? recordingTitle : current.display().c_str());
+    gtk_button_set_label(GTK_BUTTON(button_), recording_ ? recordingTitle : current.displayForUser().c_str());
     gtk_widget_set_visible(reset_, !recording_ && current != Shortcut::defaultCapture);
 }
 

@@ -84,8 +84,8 @@ void SettingsView::build() {
     addRow(capture, nullptr, hotKeyTaken_ ? note(conflict, "orvela-settings-conflict") : note(hint, "orvela-settings-hint"));
 
     GtkWidget* switches = addGroup(form);
-    menuBarSwitch_ = addSwitch(switches, "Значок в строке меню", [this](bool on) { settings_.showMenuBarIcon.set(on); });
-    badgeSwitch_ = addSwitch(switches, "Число входящих на значке в Dock", [this](bool on) { settings_.showDockBadge.set(on); });
+    menuBarSwitch_ = addSwitch(switches, "Значок в системном лотке", [this](bool on) { settings_.showMenuBarIcon.set(on); });
+    badgeSwitch_ = addSwitch(switches, "Число входящих на значке приложения", [this](bool on) { settings_.showDockBadge.set(on); });
     loginSwitch_ = addSwitch(switches, "Открывать при входе в систему", [this](bool on) { settings_.setLaunchAtLogin(on); });
 
     GtkWidget* site = addGroup(form);

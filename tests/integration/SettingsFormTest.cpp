@@ -66,7 +66,7 @@ struct SettingsForm : ::testing::Test {
 TEST_F(SettingsForm, ARecordedCombinationBecomesTheCaptureShortcut) {
     open(false);
     auto& recorder = view->recorder();
-    EXPECT_EQ(recorder.title(), "⌃⇧Пробел");
+    EXPECT_EQ(recorder.title(), "Ctrl+Shift+Пробел");
     EXPECT_FALSE(recorder.resetShown());
 
     recorder.start();
@@ -80,9 +80,9 @@ TEST_F(SettingsForm, ARecordedCombinationBecomesTheCaptureShortcut) {
     press("ctrl+shift+k");
     EXPECT_FALSE(recorder.recording());
     EXPECT_EQ(settings.captureShortcut.get(), (Shortcut{40, 0x60000}));
-    EXPECT_EQ(recorder.title(), "⌃⇧K");
+    EXPECT_EQ(recorder.title(), "Ctrl+Shift+K");
     EXPECT_TRUE(recorder.resetShown());
-    EXPECT_EQ(recorder.resetTooltip(), "Вернуть ⌃⇧Пробел");
+    EXPECT_EQ(recorder.resetTooltip(), "Вернуть Ctrl+Shift+Пробел");
     // Stored for the next start too.
     EXPECT_EQ(AppSettings(defaults, LoginItem(autostart, "")).captureShortcut.get(), (Shortcut{40, 0x60000}));
 
@@ -123,7 +123,7 @@ TEST_F(SettingsForm, TheHintOrTheWarningFollowsTheHotKey) {
     auto shown = texts(view->widget());
     EXPECT_TRUE(contains(shown, "Это сочетание уже занято другой программой — выберите другое."));
     EXPECT_FALSE(contains(shown, "Из любой программы откроет окошко записи во «Входящие»."));
-    for (const char* text : {"Быстрая запись", "Значок в строке меню", "Число входящих на значке в Dock",
+    for (const char* text : {"Быстрая запись", "Значок в системном лотке", "Число входящих на значке приложения",
                              "Открывать при входе в систему", "Списки, разделы, учётная запись", "Версия"})
         EXPECT_TRUE(contains(shown, text)) << text;
 

@@ -26,7 +26,7 @@ TEST_F(Tray, TheItemShowsTheInboxCountAndItsMenuGoesToTheInbox) {
     ASSERT_TRUE(runUntil([&] { return host.registrations() == 1; }));
     EXPECT_EQ(host.label(), "");
     EXPECT_EQ(labels(host.menu()),
-              (std::vector<std::string>{"Записать во «Входящие»…", "    ⌃⇧Пробел", "—", "Входящие", "Сегодня", "Действия",
+              (std::vector<std::string>{"Записать во «Входящие»…", "    Ctrl+Shift+Пробел", "—", "Входящие", "Сегодня", "Действия",
                                         "—", "Открыть Orvela", "Настройки…", "—", "Завершить Orvela"}));
     EXPECT_FALSE(host.menu()[1].enabled) << "the shortcut line only informs";
 
@@ -80,7 +80,7 @@ TEST_F(Tray, ANewKeyRecordedInTheSettingsIsRegisteredAndTheWindowRebuilt) {
     })) << "the settings window is built again for the new key";
     EXPECT_TRUE(runUntil([&] {
         auto rows = host.menu();
-        return rows.size() == 11 && rows[1].label == "    ⌃⇧K";
+        return rows.size() == 11 && rows[1].label == "    Ctrl+Shift+K";
     }));
 
     press("Escape");

@@ -70,7 +70,7 @@ std::vector<std::string> titles(const std::vector<StatusMenuRow>& rows) {
 TEST(StatusMenu, RowsFollowTheCountAndTheCaptureKey) {
     Shortcut commandShiftSpace{49, Shortcut::command | Shortcut::shift};
     auto rows = statusMenuRows(7, false, commandShiftSpace);
-    EXPECT_EQ(titles(rows), (std::vector<std::string>{"Записать во «Входящие»…", "    ⇧⌘Пробел", "—", "Входящие — 7",
+    EXPECT_EQ(titles(rows), (std::vector<std::string>{"Записать во «Входящие»…", "    Shift+Super+Пробел", "—", "Входящие — 7",
                                                       "Сегодня", "Действия", "—", "Открыть Orvela", "Настройки…", "—",
                                                       "Завершить Orvela"}));
     EXPECT_EQ(rows[1].kind, StatusMenuRow::Kind::note);

@@ -9,6 +9,11 @@ namespace {
 
 TEST(Shortcut, DisplayWritesModifiersInFixedOrderThenTheKey) {
     EXPECT_EQ(Shortcut::defaultCapture.display(), "⌃⇧Пробел");
+    // What the user reads on Linux; the glyph form stays for the log and stored values.
+    EXPECT_EQ(Shortcut::defaultCapture.displayForUser(), "Ctrl+Shift+Пробел");
+    EXPECT_EQ((Shortcut{40, 0x1E0000}).displayForUser(), "Ctrl+Alt+Shift+Super+K");
+    EXPECT_EQ((Shortcut{40, 0x180000}).displayForUser(), "Alt+Super+K");
+    EXPECT_EQ((Shortcut{122, Shortcut::shift}).displayForUser(), "Shift+F1");
     EXPECT_EQ((Shortcut{40, 0x180000}).display(), "⌥⌘K");
     EXPECT_EQ((Shortcut{40, 0x1E0000}).display(), "⌃⌥⇧⌘K");
     EXPECT_EQ((Shortcut{36, Shortcut::control}).display(), "⌃↩");
