@@ -228,7 +228,10 @@ void AppDelegate::updateBadge() {
     auto badge = launcherBadge(inboxCount, settings->showDockBadge.get());
     // The launcher entry is the user's application, not a snapshot run's.
     if (!launch->forTestsOrPictures()) LauncherEntry::update(badge.count, badge.visible);
-    if (statusItem) statusItem->setTitle(statusTitle(inboxCount));
+    if (statusItem) {
+        statusItem->setTitle(statusTitle(inboxCount));
+        statusItem->setCount(inboxCount);
+    }
     menuNeedsUpdate();
 }
 

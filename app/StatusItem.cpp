@@ -1,8 +1,12 @@
 #include "app/StatusItem.h"
 
+#include "app/TrayIcon.h"
+#include "platform/AtomicFile.h"
+#include "platform/Log.h"
 #include "platform/SystemTray.h"
 #include "resources/AppStyle.h"
 
+#include <filesystem>
 #include <libayatana-appindicator/app-indicator.h>
 
 namespace orvela {
@@ -14,6 +18,20 @@ struct RowAction {
     std::string action;
     std::string path;
 };
+
+// Where the icons made at run time are kept: a theme folder of the session's own.
+std::filesystem::path iconFolder() { return std::filesystem::path(g_get_user_runtime_dir()) / "orvela" / "icons"; }
+
+// Writes the icon for the count unless it is there; false when it cannot be.
+bool writeIcon(int64_t count) {
+    auto file = iconFolder() / "hicolor" / "scalable" / "status" / (TrayIcon::name(count) + ".svg");
+    if (std::filesystem::exists(file)) return true;
+    if (auto error = writeFileAtomically(file, TrayIcon::svg(count))) {
+        log("tray icon: " + *error);
+        return false;
+    }
+    return true;
+}
 
 void activateRow(GtkMenuItem*, gpointer data) {
     auto* row = static_cast<RowAction*>(data);
@@ -54,10 +72,24 @@ void StatusItem::publish() {
         app_indicator_new("ru.orvela.Orvela", "MenuBarIcon-symbolic", APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
     if (auto icons = AppStyle::localIconFolder()) app_indicator_set_icon_theme_path(indicator_.get(), icons->c_str());
     app_indicator_set_icon_full(indicator_.get(), "MenuBarIcon-symbolic", "Orvela");
-    app_indicator_set_title(indicator_.get(), "Orvela");
+    showCount();
     app_indicator_set_label(indicator_.get(), title_.c_str(), "");
     app_indicator_set_menu(indicator_.get(), GTK_MENU(menu_.get()));
     app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);
+}
+
+void StatusItem::setCount(int64_t count) {
+    count_ = count;
+    showCount();
+}
+
+// The installed icon stays the fall-back when the made one cannot be written.
+void StatusItem::showCount() {
+    if (!indicator_) return;
+    app_indicator_set_title(indicator_.get(), TrayIcon::title(count_).c_str());
+    if (!writeIcon(count_)) return;
+    app_indicator_set_icon_theme_path(indicator_.get(), iconFolder().c_str());
+    app_indicator_set_icon_full(indicator_.get(), TrayIcon::name(count_).c_str(), TrayIcon::title(count_).c_str());
 }
 
 void StatusItem::setTitle(const std::string& title) {

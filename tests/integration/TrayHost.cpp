@@ -106,12 +106,14 @@ bool TrayHost::itemPresent() {
     return id != nullptr;
 }
 
-std::string TrayHost::label() {
-    GVariant* value = itemProperty("XAyatanaLabel");
+std::string TrayHost::label() { return text("XAyatanaLabel"); }
+
+std::string TrayHost::text(const char* property) {
+    GVariant* value = itemProperty(property);
     if (!value) return "<none>";
-    std::string text = g_variant_get_string(value, nullptr);
+    std::string found = g_variant_is_of_type(value, G_VARIANT_TYPE_STRING) ? g_variant_get_string(value, nullptr) : "";
     g_variant_unref(value);
-    return text;
+    return found;
 }
 
 std::vector<TrayHost::Row> TrayHost::menu() {

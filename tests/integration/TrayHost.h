@@ -22,6 +22,8 @@ public:
     // Whether the newest item still answers on the bus.
     bool itemPresent();
     std::string label();
+    // A text property of the newest item ("IconName", "Title", …); "<none>" when absent.
+    std::string text(const char* property);
 
     struct Row {
         int id;

@@ -36,6 +36,12 @@ TEST_F(Tray, TheItemShowsTheInboxCountAndItsMenuGoesToTheInbox) {
     auto rows = host.menu();
     ASSERT_EQ(rows.size(), 11u);
     EXPECT_EQ(rows[3].label, "Входящие — 7");
+    // Trays that draw no label see the count in the icon and the title.
+    EXPECT_TRUE(runUntil([&] { return host.text("IconName") == "ru.orvela.Orvela-tray-7"; })) << host.text("IconName");
+    EXPECT_EQ(host.text("Title"), "Orvela — 7 во «Входящих»");
+    std::ifstream icon(host.text("IconThemePath") + "/hicolor/scalable/status/ru.orvela.Orvela-tray-7.svg");
+    std::string drawn((std::istreambuf_iterator<char>(icon)), {});
+    EXPECT_NE(drawn.find(">7</text>"), std::string::npos) << drawn;
     EXPECT_TRUE(runUntil([&] { return !host.badges.empty() && host.badges.back() == std::pair<int64_t, bool>{7, true}; }));
 
     press("ctrl+3");
@@ -44,6 +50,8 @@ TEST_F(Tray, TheItemShowsTheInboxCountAndItsMenuGoesToTheInbox) {
 
     Harness::shared().control("inbox=0");
     EXPECT_TRUE(runUntil([&] { return host.label().empty(); }));
+    EXPECT_TRUE(runUntil([&] { return host.text("IconName") == "ru.orvela.Orvela-tray"; }));
+    EXPECT_EQ(host.text("Title"), "Orvela");
     EXPECT_TRUE(runUntil([&] { return host.badges.back() == std::pair<int64_t, bool>{0, false}; }));
 }
 

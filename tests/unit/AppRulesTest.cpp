@@ -1,6 +1,7 @@
 #include "app/AppLinks.h"
 #include "app/PageZoom.h"
 #include "app/StatusMenu.h"
+#include "app/TrayIcon.h"
 #include "capture/RecordedKey.h"
 #include "platform/DefaultsStore.h"
 #include "platform/TextParsing.h"
@@ -84,6 +85,19 @@ TEST(StatusMenu, RowsFollowTheCountAndTheCaptureKey) {
     EXPECT_EQ(taken[1].kind, StatusMenuRow::Kind::separator);
     EXPECT_EQ(taken[2].title, "Входящие");
     EXPECT_EQ(statusMenuRows(-3, true, commandShiftSpace)[2].title, "Входящие");
+}
+
+TEST(TrayIcon, TheCountIsDrawnInAndToldInTheTitle) {
+    EXPECT_EQ(TrayIcon::name(0), "ru.orvela.Orvela-tray");
+    EXPECT_EQ(TrayIcon::name(5), "ru.orvela.Orvela-tray-5");
+    EXPECT_EQ(TrayIcon::name(150), TrayIcon::name(100));
+    EXPECT_EQ(TrayIcon::title(0), "Orvela");
+    EXPECT_EQ(TrayIcon::title(5), "Orvela — 5 во «Входящих»");
+    EXPECT_EQ(TrayIcon::svg(0).find("<text"), std::string::npos);
+    EXPECT_NE(TrayIcon::svg(5).find(">5</text>"), std::string::npos);
+    EXPECT_NE(TrayIcon::svg(150).find(">99+</text>"), std::string::npos);
+    // Light on a dark outline, not the dark symbolic fill a tray may leave as it is.
+    EXPECT_NE(TrayIcon::svg(0).find("fill=\"#f6f5f4\" stroke=\"#241f31\""), std::string::npos);
 }
 
 TEST(StatusMenu, TitleAndBadgeShowOnlyACountOfOneOrMore) {
