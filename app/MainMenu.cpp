@@ -192,9 +192,12 @@ void MainMenu::addActions() {
         g_action_map_add_action(G_ACTION_MAP(application_), G_ACTION(action.get()));
     };
     for (const auto& action : actions()) add(action.name, action.parameterType, action.command);
-    add("window", "i", [this](AppDelegate&, GtkApplication*, GVariant* place) {
+    add("window", "i", [this](AppDelegate& delegate, GtkApplication*, GVariant* place) {
         auto index = static_cast<size_t>(g_variant_get_int32(place));
-        if (index < windows_.size()) gtk_window_present(windows_[index]);
+        if (index >= listed_.size()) return;
+        // The settings are shown afresh, as from their own menu item.
+        if (GTK_IS_APPLICATION_WINDOW(listed_[index])) gtk_window_present(listed_[index]);
+        else delegate.showSettings();
     });
 }
 
@@ -234,25 +237,41 @@ void MainMenu::buildMenuBar() {
 }
 
 void MainMenu::followWindows() {
-    for (GList* window = gtk_application_get_windows(application_); window; window = window->next)
+    for (GList* window = gtk_application_get_windows(application_); window; window = window->next) {
         windows_.insert(windows_.begin(), GTK_WINDOW(window->data));
+        watchWindow(GTK_WINDOW(window->data));
+    }
     connections_.push_back(SignalConnection::connect<void(GtkApplication*, GtkWindow*)>(
         application_, "window-added", [this](GtkApplication*, GtkWindow* window) {
             windows_.push_back(window);
+            watchWindow(window);
             listWindows();
         }));
     connections_.push_back(SignalConnection::connect<void(GtkApplication*, GtkWindow*)>(
         application_, "window-removed", [this](GtkApplication*, GtkWindow* window) {
             std::erase(windows_, window);
+            windowWatches_.erase(window);
             listWindows();
         }));
     listWindows();
 }
 
+// A closed window is only hidden; the list follows what is shown.
+void MainMenu::watchWindow(GtkWindow* window) {
+    auto& watches = windowWatches_[window];
+    for (const char* signal : {"show", "hide"})
+        watches.push_back(SignalConnection::connect<void(GtkWidget*)>(GTK_WIDGET(window), signal, [this](GtkWidget*) {
+            listWindows();
+        }));
+}
+
 void MainMenu::listWindows() {
     g_menu_remove_all(windowList_.get());
-    for (size_t i = 0; i < windows_.size(); ++i) {
-        const char* title = gtk_window_get_title(windows_[i]);
+    listed_.clear();
+    for (GtkWindow* window : windows_)
+        if (gtk_widget_get_visible(GTK_WIDGET(window))) listed_.push_back(window);
+    for (size_t i = 0; i < listed_.size(); ++i) {
+        const char* title = gtk_window_get_title(listed_[i]);
         GObjectPtr<GMenuItem> item(g_menu_item_new(title ? title : "Orvela", nullptr));
         g_menu_item_set_action_and_target_value(item.get(), "app.window", g_variant_new_int32(static_cast<int>(i)));
         g_menu_append_item(windowList_.get(), item.get());

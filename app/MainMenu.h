@@ -4,6 +4,7 @@
 #include "platform/SignalConnection.h"
 
 #include <gtk/gtk.h>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -25,12 +26,16 @@ private:
     void addActions();
     void buildMenuBar();
     void followWindows();
+    void watchWindow(GtkWindow* window);
     void listWindows();
 
     GtkApplication* application_;
     std::weak_ptr<AppDelegate> delegate_;
     GObjectPtr<GMenu> windowList_;
     std::vector<GtkWindow*> windows_;
+    // The shown ones, in the order "Окно" lists them.
+    std::vector<GtkWindow*> listed_;
+    std::map<GtkWindow*, std::vector<SignalConnection>> windowWatches_;
     std::vector<SignalConnection> connections_;
 };
 

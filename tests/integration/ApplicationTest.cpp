@@ -168,6 +168,32 @@ TEST_F(ApplicationTest, FullScreenAndMinimiseActOnTheMainWindowFromTheSettingsTo
     EXPECT_EQ(windowState(settings).find("_NET_WM_STATE_HIDDEN"), std::string::npos);
 }
 
+// The labels of the menu bar as the application exports it on the bus.
+std::string menuBar() {
+    std::string groups = "[";
+    for (int group = 0; group < 40; ++group) groups += (group ? "," : "") + std::to_string(group);
+    groups += "]";
+    return runProgram({"gdbus", "call", "--session", "--dest", "ru.orvela.Orvela", "--object-path",
+                       "/ru/orvela/Orvela/menus/menubar", "--method", "org.gtk.Menus.Start", groups})
+        .out;
+}
+
+TEST_F(ApplicationTest, TheWindowMenuListsOnlyShownWindows) {
+    size_t loads = traced("loaded").size();
+    Application app;
+    ASSERT_TRUE(waitForPage(loads));
+    const std::string settingsEntry = "<'Настройки'>";
+    EXPECT_EQ(menuBar().find(settingsEntry), std::string::npos);
+    focusMainWindow();
+    press("ctrl+comma");
+    ASSERT_TRUE(runUntil([] { return !visibleWindows("Настройки").empty(); }));
+    EXPECT_TRUE(runUntil([&] { return menuBar().find(settingsEntry) != std::string::npos; })) << menuBar();
+    xdotool({"windowactivate", "--sync", visibleWindows("Настройки").front()});
+    press("ctrl+w");
+    ASSERT_TRUE(runUntil([] { return visibleWindows("Настройки").empty(); }));
+    EXPECT_TRUE(runUntil([&] { return menuBar().find(settingsEntry) == std::string::npos; })) << menuBar();
+}
+
 TEST_F(ApplicationTest, StartingItAgainBringsBackAMinimisedWindow) {
     size_t loads = traced("loaded").size();
     Application app;
