@@ -1,5 +1,7 @@
 #include "capture/HotKey.h"
 
+#include "capture/ShortcutRecorder.h"
+
 #include "capture/KeyPositions.h"
 #include "platform/MainQueue.h"
 
@@ -95,6 +97,11 @@ void HotKey::installHandlerOnce() {
 
 void HotKey::pressed(unsigned keycode, unsigned state, uint32_t time) {
     lastPressTime_ = time;
+    // While a new key is being recorded, the current one is a key like any other.
+    if (auto* recorder = ShortcutRecorder::recordingNow()) {
+        recorder->record(keycode, state);
+        return;
+    }
     for (const auto& [id, hotKey] : instances_) {
         if (!hotKey->registered() || hotKey->keycode_ != keycode) continue;
         if ((state & meaningfulModifiers) != hotKey->modifiers_) continue;

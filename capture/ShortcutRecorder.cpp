@@ -52,34 +52,51 @@ ShortcutRecorder::ShortcutRecorder(Binding shortcut)
     refresh();
 }
 
+namespace {
+
+ShortcutRecorder* recordingRecorder = nullptr;
+
+}  // namespace
+
 ShortcutRecorder::~ShortcutRecorder() {
-    monitor_.reset();
+    if (recordingRecorder == this) recordingRecorder = nullptr;
+    monitors_.clear();
     connections_.clear();
 }
 
+ShortcutRecorder* ShortcutRecorder::recordingNow() { return recordingRecorder; }
+
 void ShortcutRecorder::start() {
     recording_ = true;
-    GtkWidget* window = gtk_widget_get_toplevel(box_.get());
-    // The window's own handler runs before its shortcuts and its focused widget.
-    if (GTK_IS_WINDOW(window)) {
-        monitor_ = SignalConnection::connect<gboolean(GtkWidget*, GdkEvent*)>(
-            window, "key-press-event",
-            [this](GtkWidget*, GdkEvent* event) { return keyPressed(&event->key) ? TRUE : FALSE; });
+    recordingRecorder = this;
+    // Each window's own handler runs before its shortcuts and its focused widget.
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* window = windows; window; window = window->next) {
+        monitors_.push_back(SignalConnection::connect<gboolean(GtkWidget*, GdkEvent*)>(
+            GTK_WIDGET(window->data), "key-press-event",
+            [this](GtkWidget*, GdkEvent* event) { return keyPressed(&event->key) ? TRUE : FALSE; }));
     }
+    g_list_free(windows);
     refresh();
 }
 
 void ShortcutRecorder::stop() {
     recording_ = false;
-    monitor_.reset();
+    if (recordingRecorder == this) recordingRecorder = nullptr;
+    monitors_.clear();
     refresh();
 }
 
 bool ShortcutRecorder::keyPressed(const GdkEventKey* event) {
     // Modifiers on their way to a combination are no key of their own.
     if (event->is_modifier) return true;
-    auto position = KeyPositions::keyCodeOfX11(event->hardware_keycode);
-    auto key = position ? RecordedKey::of(*position, modifierFlags(event->state))
+    record(event->hardware_keycode, event->state);
+    return true;
+}
+
+void ShortcutRecorder::record(unsigned hardwareKeycode, unsigned state) {
+    auto position = KeyPositions::keyCodeOfX11(hardwareKeycode);
+    auto key = position ? RecordedKey::of(*position, modifierFlags(GdkModifierType(state)))
                         : RecordedKey{RecordedKey::Kind::refuse, {}};
     switch (key.kind) {
     case RecordedKey::Kind::cancel:
@@ -93,7 +110,6 @@ bool ShortcutRecorder::keyPressed(const GdkEventKey* event) {
         if (beep) beep();
         break;
     }
-    return true;
 }
 
 std::string ShortcutRecorder::resetTooltip() const {

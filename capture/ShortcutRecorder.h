@@ -12,8 +12,9 @@
 namespace orvela {
 
 // A button that shows the capture shortcut and, once clicked, takes the next key
-// press in its window as the new one. Every press while recording is swallowed,
-// so no menu or field sees it. A small button beside it brings back the default.
+// press in any window of the application as the new one, the capture key itself
+// included. Every press while recording is swallowed, so no menu, field or hot
+// key sees it. A small button beside it brings back the default.
 class ShortcutRecorder {
 public:
     struct Binding {
@@ -42,12 +43,18 @@ public:
     // Sounded for a key press that cannot be a shortcut.
     std::function<void()> beep;
 
+    // The recorder that is recording now, if any: the hot key hands it the
+    // presses of the grabbed combination meanwhile.
+    static ShortcutRecorder* recordingNow();
+    // A press with its X11 keycode and modifier state.
+    void record(unsigned hardwareKeycode, unsigned state);
+
 private:
     bool keyPressed(const GdkEventKey* event);
 
     Binding shortcut_;
     bool recording_ = false;
-    std::optional<SignalConnection> monitor_;
+    std::vector<SignalConnection> monitors_;
     GObjectPtr<GtkWidget> box_;
     GtkWidget* button_;
     GtkWidget* reset_;

@@ -194,6 +194,26 @@ TEST_F(ApplicationTest, TheWindowMenuListsOnlyShownWindows) {
     EXPECT_TRUE(runUntil([&] { return menuBar().find(settingsEntry) == std::string::npos; })) << menuBar();
 }
 
+TEST_F(ApplicationTest, WhileRecordingTheCaptureKeyIsRecordedNotObeyed) {
+    size_t loads = traced("loaded").size();
+    Application app;
+    ASSERT_TRUE(waitForPage(loads));
+    focusMainWindow();
+    press("ctrl+comma");
+    ASSERT_TRUE(runUntil([] { return !visibleWindows("Настройки").empty(); }));
+    xdotool({"windowactivate", "--sync", visibleWindows("Настройки").front()});
+    runFor(0.3);
+    press("space");  // the keyboard starts on the recorder: recording
+    runFor(0.3);
+    press("ctrl+shift+space");
+    runFor(1.5);
+    EXPECT_FALSE(panelVisible()) << "the capture key opened the panel while a key was being recorded";
+    // Recorded, recording is over: the key opens the panel again.
+    press("ctrl+shift+space");
+    EXPECT_TRUE(runUntil(panelVisible));
+    press("Escape");
+}
+
 TEST_F(ApplicationTest, StartingItAgainBringsBackAMinimisedWindow) {
     size_t loads = traced("loaded").size();
     Application app;
