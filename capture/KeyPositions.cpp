@@ -30,6 +30,9 @@ constexpr std::pair<uint32_t, uint32_t> positions[] = {
 };
 
 constexpr uint32_t x11Offset = 8;
+// X11 keycodes run from 8 to 255.
+constexpr uint32_t firstX11Keycode = 8;
+constexpr uint32_t lastX11Keycode = 255;
 
 }  // namespace
 
@@ -37,6 +40,7 @@ std::optional<uint32_t> x11Keycode(uint32_t keyCode) {
     for (const auto& [position, event] : positions) {
         if (position == keyCode) return event + x11Offset;
     }
+    if (keyCode >= unpositioned + firstX11Keycode && keyCode <= unpositioned + lastX11Keycode) return keyCode - unpositioned;
     return std::nullopt;
 }
 
@@ -44,6 +48,7 @@ std::optional<uint32_t> keyCodeOfX11(uint32_t x11Keycode) {
     for (const auto& [position, event] : positions) {
         if (event + x11Offset == x11Keycode) return position;
     }
+    if (x11Keycode >= firstX11Keycode && x11Keycode <= lastX11Keycode) return unpositioned + x11Keycode;
     return std::nullopt;
 }
 

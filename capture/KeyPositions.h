@@ -10,6 +10,11 @@ namespace orvela::KeyPositions {
 // position in that numbering: Insert is the Help position, Print Screen, Scroll
 // Lock and Pause are F13, F14 and F15, Num Lock is the keypad's Clear key, the
 // key between left Shift and Z is the ISO section key.
+//
+// A key that has no such position (F16 to F24, media keys, a vendor's extra keys)
+// is stored as unpositioned + its X11 keycode, far above every position, so it
+// can be recorded and grabbed all the same.
+inline constexpr uint32_t unpositioned = 0x10000;
 std::optional<uint32_t> x11Keycode(uint32_t keyCode);
 std::optional<uint32_t> keyCodeOfX11(uint32_t x11Keycode);
 

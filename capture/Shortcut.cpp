@@ -1,5 +1,7 @@
 #include "capture/Shortcut.h"
 
+#include "capture/KeyPositions.h"
+
 #include <nlohmann/json.hpp>
 #include <utility>
 
@@ -60,6 +62,9 @@ std::optional<std::string_view> Shortcut::latinLetter(uint32_t keyCode) { return
 std::string Shortcut::keyName(uint32_t keyCode) {
     if (auto name = lookUp(namedKeys, keyCode)) return std::string(*name);
     if (auto name = lookUp(fKeys, keyCode)) return std::string(*name);
+    // F13 to F24 as Linux reports them (X11 keycodes 191 to 202) have no position.
+    if (keyCode >= KeyPositions::unpositioned + 191 && keyCode <= KeyPositions::unpositioned + 202)
+        return "F" + std::to_string(keyCode - KeyPositions::unpositioned - 191 + 13);
     if (auto letter = latinLetter(keyCode)) return std::string(*letter);
     return "#" + std::to_string(keyCode);
 }

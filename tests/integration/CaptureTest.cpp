@@ -3,6 +3,7 @@
 
 #include "capture/CapturePanel.h"
 #include "capture/HotKeyRegistration.h"
+#include "capture/KeyPositions.h"
 #include "platform/ActiveWindow.h"
 #include "tests/integration/Harness.h"
 
@@ -103,6 +104,20 @@ TEST_F(HotKeys, AFreeCombinationRunsTheActionOncePerPressWhateverTheLocks) {
     pressHotKey();
     pressHotKey();
     EXPECT_TRUE(runUntil([&] { return presses == 4; }));
+}
+
+TEST_F(HotKeys, AKeyWithoutAPositionIsGrabbedByItsKeycode) {
+    // F13 where Linux puts it (the virtual X server's keymap has none of its own).
+    const unsigned f13 = 191;
+    ASSERT_EQ(std::system("xmodmap -e 'keycode 191 = F13'"), 0);
+    runFor(0.3);
+    auto shortcut = Shortcut{*KeyPositions::keyCodeOfX11(f13), Shortcut::control};
+    EXPECT_EQ(shortcut.displayForUser(), "Ctrl+F13");
+    registration.registerHotKey(shortcut);
+    ASSERT_FALSE(registration.hotKeyTaken);
+    xdotool({"key", "--clearmodifiers", "ctrl+F13"});
+    EXPECT_TRUE(runUntil([&] { return presses == 1; }));
+    std::system("xmodmap -e 'keycode 191 ='");
 }
 
 TEST_F(HotKeys, TheCombinationWorksWhateverKeyboardLayoutIsActive) {

@@ -1,4 +1,5 @@
 #include "capture/KeyPositions.h"
+#include "capture/RecordedKey.h"
 #include "capture/Shortcut.h"
 
 #include <gtest/gtest.h>
@@ -56,6 +57,24 @@ TEST(Shortcut, JsonRoundTripAndStrictReading) {
                             R"({"KeyCode":49,"modifiers":0})", "[49,393216]", "not json", ""}) {
         EXPECT_EQ(Shortcut::fromJson(bad), std::nullopt) << bad;
     }
+}
+
+TEST(KeyPositions, KeysWithoutAPositionAreRecordedAndGrabbedByTheirX11Keycode) {
+    // F13 as Linux reports it, and the media key "play".
+    for (uint32_t x11 : {191u, 172u}) {
+        auto keyCode = KeyPositions::keyCodeOfX11(x11);
+        ASSERT_TRUE(keyCode.has_value());
+        EXPECT_GE(*keyCode, KeyPositions::unpositioned);
+        EXPECT_EQ(KeyPositions::x11Keycode(*keyCode), x11);
+        EXPECT_EQ(RecordedKey::of(*keyCode, Shortcut::control).kind, RecordedKey::Kind::accept);
+    }
+    EXPECT_EQ(Shortcut::keyName(KeyPositions::unpositioned + 191), "F13");
+    EXPECT_EQ(Shortcut::keyName(KeyPositions::unpositioned + 202), "F24");
+    EXPECT_EQ((Shortcut{KeyPositions::unpositioned + 172, Shortcut::control}).displayForUser(), "Ctrl+#65708");
+    EXPECT_EQ(KeyPositions::x11Keycode(KeyPositions::unpositioned + 300), std::nullopt);
+    // Stored and read back like any other.
+    Shortcut f13{KeyPositions::unpositioned + 191, Shortcut::control};
+    EXPECT_EQ(Shortcut::fromJson(f13.toJson()), f13);
 }
 
 TEST(KeyPositions, MapBothWaysWithoutCollisions) {
