@@ -133,6 +133,11 @@ GtkWidget* CaptureView::buildFooter() {
 // Return submits, Alt-Return (or Shift-Return) starts a new line, Escape closes.
 bool CaptureView::keyPressed(GdkEventKey* event) {
     bool isReturn = event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter;
+    // While an input method composes (IBus, Fcitx, a dead key), Return and Escape
+    // are its own: they finish or drop what it composes.
+    if ((isReturn || event->keyval == GDK_KEY_Escape) && gtk_widget_has_focus(field_) &&
+        gtk_text_view_im_context_filter_keypress(GTK_TEXT_VIEW(field_), event))
+        return true;
     if (event->keyval == GDK_KEY_Escape) {
         model_.close();
         return true;

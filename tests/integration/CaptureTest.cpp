@@ -242,6 +242,21 @@ TEST_F(Panel, ReturnSavesOnceAltReturnStartsANewLine) {
     EXPECT_TRUE(runUntil([&] { return !panel->isVisible(); }, 3));
 }
 
+TEST_F(Panel, ReturnWhileTheInputMethodComposesIsTheInputMethods) {
+    openWithHotKey();
+    xdotool({"type", "--delay", "20", "cafe"});
+    // A dead key begins a composition in GTK's own input method.
+    ASSERT_EQ(std::system("xmodmap -e 'keycode 192 = dead_acute'"), 0);
+    runFor(0.3);
+    xdotool({"key", "dead_acute"});
+    xdotool({"key", "Return"});
+    runFor(0.5);
+    EXPECT_TRUE(saved.empty()) << "Return went to the panel while a composition was open: " << saved.front();
+    xdotool({"key", "Return"});
+    EXPECT_TRUE(runUntil([&] { return saved.size() == 1; }));
+    std::system("xmodmap -e 'keycode 192 ='");
+}
+
 TEST_F(Panel, ItsBackgroundMovesIt) {
     openWithHotKey();
     runFor(0.3);
