@@ -14,8 +14,6 @@ void AppDelegate::showCapture() { capture->show(); }
 void AppDelegate::showMain() { bringMainWindowForward(); }
 
 void AppDelegate::showSettings() {
-    // The window that goes is no longer the one the listener below belongs to.
-    settingsHidden_ = SignalConnection();
     if (settingsWindow) gtk_widget_destroy(settingsWindow.get());
     std::weak_ptr<AppDelegate> weak = weak_from_this();
     settingsView_ = SettingsView::create(*settings, hotKey.hotKeyTaken, [weak] {
@@ -38,21 +36,11 @@ void AppDelegate::showSettings() {
     gtk_window_set_focus(window, settingsView_->recorder().button());
     gtk_window_present(window);
 
-    // After the next recorded shortcut the form is built again, with the hot key's
-    // new state. One listener for the window that shows now, gone once it fired or
-    // the window closed.
-    auto delivered = std::make_shared<int>(0);
-    settingsRebuild_ = settings->captureShortcut.subscribe([weak, delivered](const Shortcut&) {
-        if (++*delivered != 2) return;
-        MainQueue::async<AppDelegate>(weak, [](AppDelegate& self) {
-            self.settingsRebuild_ = Subscription();
-            if (self.settingsWindow && gtk_widget_get_visible(self.settingsWindow.get())) self.showSettings();
-        });
-    });
-    settingsHidden_ = SignalConnection::connect<void(GtkWidget*)>(GTK_WIDGET(window), "hide", [this](GtkWidget*) {
-        // Not while the listener is being called: a later turn of the main loop.
-        MainQueue::async<AppDelegate>(weak_from_this(), [](AppDelegate& self) { self.settingsRebuild_ = Subscription(); });
-    });
+    // After the next recorded shortcut the form is built again, with the hot key's new state.
+    settingsView_->onShortcutRecorded = [weak] {
+        auto self = weak.lock();
+        if (self && self->settingsWindow && gtk_widget_get_visible(self->settingsWindow.get())) self->showSettings();
+    };
 }
 
 void AppDelegate::goFromMenu(const std::string& path) { web->navigate(path); }

@@ -97,9 +97,6 @@ private:
     std::unique_ptr<StatusItem> statusItem;
     GObjectPtr<GtkWidget> settingsWindow;
     std::shared_ptr<SettingsView> settingsView_;
-    // Rebuilds the shown settings window after the next recorded shortcut.
-    Subscription settingsRebuild_;
-    SignalConnection settingsHidden_;
     int64_t inboxCount = 0;
     std::optional<std::string> itemToOpen;
     std::vector<Subscription> subscriptions;

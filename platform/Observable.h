@@ -51,6 +51,8 @@ public:
         });
     }
 
+    size_t listenerCount() const { return state_->listeners.size(); }
+
     void send(const Args&... args) const {
         // A listener may subscribe or leave while the signal is being sent, so walk
         // a copy and skip the ones that have left in the meantime.
@@ -100,6 +102,7 @@ public:
         listener(value_);
         return changes_.subscribe(std::move(listener));
     }
+    size_t subscriberCount() const { return changes_.listenerCount(); }
 
 private:
     T value_;

@@ -101,6 +101,19 @@ void SettingsView::build() {
     willChange_ = settings_.objectWillChange.subscribe([weak] {
         MainQueue::async<SettingsView>(weak, [](SettingsView& view) { view.refresh(); });
     });
+    auto delivered = std::make_shared<int>(0);
+    nextShortcut_ = settings_.captureShortcut.subscribe([weak, delivered](const Shortcut&) {
+        // The first value is the current one.
+        if (++*delivered != 2) return;
+        MainQueue::async<SettingsView>(weak, [](SettingsView& view) {
+            view.nextShortcut_ = Subscription();
+            if (view.onShortcutRecorded) view.onShortcutRecorded();
+        });
+    });
+    connections_.push_back(SignalConnection::connect<void(GtkWidget*)>(form, "unmap", [this](GtkWidget*) {
+        // Not inside the setting's own delivery: on a later turn.
+        MainQueue::async<SettingsView>(weak_from_this(), [](SettingsView& view) { view.nextShortcut_ = Subscription(); });
+    }));
     refresh();
     gtk_widget_show_all(form);
 }

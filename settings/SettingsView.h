@@ -34,6 +34,12 @@ public:
     // Shows the settings as they are now.
     void refresh();
 
+    // Called once, on a later turn of the main loop, after the next shortcut is
+    // recorded while the form is on screen (the form is then built again with
+    // the hot key's new state). Its listener leaves when it fired or the form
+    // left the screen.
+    std::function<void()> onShortcutRecorded;
+
 private:
     SettingsView(AppSettings& settings, bool hotKeyTaken, std::function<void()> openSiteSettings);
     void build();
@@ -49,6 +55,7 @@ private:
     GtkWidget* loginSwitch_ = nullptr;
     bool refreshing_ = false;
     Subscription willChange_;
+    Subscription nextShortcut_;
     std::vector<SignalConnection> connections_;
 };
 

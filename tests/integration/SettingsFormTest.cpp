@@ -57,6 +57,11 @@ struct SettingsForm : ::testing::Test {
     }
     void TearDown() override { gtk_widget_destroy(window); }
 
+    static void runPendingTasks() {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+    }
+
     void press(const std::string& keys) {
         xdotool({"key", "--clearmodifiers", keys});
         runFor(0.3);
@@ -156,6 +161,34 @@ TEST_F(SettingsForm, SwitchesWriteTheSettingsAndTheAutostartEntry) {
 
     gtk_button_clicked(GTK_BUTTON(widgetsOf(view->widget(), GTK_TYPE_BUTTON).back()));
     EXPECT_EQ(siteSettingsOpened, 1);
+}
+
+TEST_F(SettingsForm, OneShortcutListenerPerShowingGoneOnceItFiredOrTheFormClosed) {
+    size_t before = settings.captureShortcut.subscriberCount();
+    open(false);
+    int recorded = 0;
+    view->onShortcutRecorded = [&] { ++recorded; };
+    size_t shown = settings.captureShortcut.subscriberCount();
+    EXPECT_GT(shown, before);
+    settings.captureShortcut.set(Shortcut{40, 0x60000});
+    runPendingTasks();
+    settings.captureShortcut.set(Shortcut{41, 0x60000});
+    runPendingTasks();
+    EXPECT_EQ(recorded, 1);
+    EXPECT_EQ(settings.captureShortcut.subscriberCount(), shown - 1);
+
+    // A second showing whose window is closed before anything is recorded.
+    auto second = SettingsView::create(settings, false, [] {});
+    GtkWidget* otherWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_container_add(GTK_CONTAINER(otherWindow), second->widget());
+    gtk_widget_show(otherWindow);
+    runUntil([&] { return gtk_widget_get_mapped(second->widget()); });
+    size_t withSecond = settings.captureShortcut.subscriberCount();
+    gtk_widget_hide(otherWindow);
+    runPendingTasks();
+    EXPECT_EQ(settings.captureShortcut.subscriberCount(), withSecond - 1);
+    gtk_widget_destroy(otherWindow);
+    settings.captureShortcut.set(Shortcut::defaultCapture);
 }
 
 }  // namespace
