@@ -1,5 +1,7 @@
 #include "platform/ColorScheme.h"
 
+#include "platform/SessionBus.h"
+
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 
@@ -31,8 +33,7 @@ void apply(GVariant* value) {
 }  // namespace
 
 void follow() {
-    // Kept for the rest of the process, with the subscription on it.
-    static GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    GDBusConnection* bus = sessionBus();
     if (!bus) return;
     g_dbus_connection_signal_subscribe(
         bus, portalName, settingsInterface, "SettingChanged", portalPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,

@@ -1,6 +1,7 @@
 #include "platform/DesktopNotifications.h"
 
 #include "platform/Log.h"
+#include "platform/SessionBus.h"
 
 #include <gio/gio.h>
 #include <memory>
@@ -18,19 +19,6 @@ constexpr int answerMilliseconds = 25000;
 
 // Whether the last attempt failed, so an outage is logged once.
 bool outageLogged = false;
-
-GDBusConnection* sessionBus() {
-    static GDBusConnection* bus = [] {
-        GError* error = nullptr;
-        GDBusConnection* connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-        if (!connection) {
-            log(std::string("notifications: no session bus: ") + error->message);
-            g_error_free(error);
-        }
-        return connection;
-    }();
-    return bus;
-}
 
 std::string serverOf(GDBusConnection* bus, const char* sender) {
     return std::string(g_dbus_connection_get_guid(bus) ? g_dbus_connection_get_guid(bus) : "") + "/" +

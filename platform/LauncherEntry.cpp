@@ -1,6 +1,7 @@
 #include "platform/LauncherEntry.h"
 
 #include "platform/Log.h"
+#include "platform/SessionBus.h"
 
 #include <gio/gio.h>
 #include <string>
@@ -41,13 +42,8 @@ void send(GDBusConnection* bus) {
 // Made once: the answer to Query and the watch for docks that come later.
 GDBusConnection* bus() {
     static GDBusConnection* connection = [] {
-        GError* error = nullptr;
-        GDBusConnection* opened = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-        if (!opened) {
-            log(std::string("launcher badge: ") + error->message);
-            g_error_free(error);
-            return opened;
-        }
+        GDBusConnection* opened = sessionBus();
+        if (!opened) return opened;
         GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection, nullptr);
         static const GDBusInterfaceVTable answers = {
             [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*,
