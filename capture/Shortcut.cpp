@@ -2,6 +2,7 @@
 
 #include "capture/KeyPositions.h"
 
+#include <array>
 #include <nlohmann/json.hpp>
 #include <utility>
 
@@ -69,23 +70,20 @@ std::string Shortcut::keyName(uint32_t keyCode) {
     return "#" + std::to_string(keyCode);
 }
 
-std::string Shortcut::display() const {
+// The held modifiers in the fixed order control, option, shift, command, each
+// written as given, then the key's name.
+static std::string written(const Shortcut& shortcut, const std::array<const char*, 4>& names) {
+    const std::array<uint64_t, 4> order = {Shortcut::control, Shortcut::option, Shortcut::shift, Shortcut::command};
     std::string text;
-    if (modifiers & control) text += "⌃";
-    if (modifiers & option) text += "⌥";
-    if (modifiers & shift) text += "⇧";
-    if (modifiers & command) text += "⌘";
-    return text + keyName(keyCode);
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (shortcut.modifiers & order[i]) text += names[i];
+    }
+    return text + Shortcut::keyName(shortcut.keyCode);
 }
 
-std::string Shortcut::displayForUser() const {
-    std::string text;
-    if (modifiers & control) text += "Ctrl+";
-    if (modifiers & option) text += "Alt+";
-    if (modifiers & shift) text += "Shift+";
-    if (modifiers & command) text += "Super+";
-    return text + keyName(keyCode);
-}
+std::string Shortcut::display() const { return written(*this, {"⌃", "⌥", "⇧", "⌘"}); }
+
+std::string Shortcut::displayForUser() const { return written(*this, {"Ctrl+", "Alt+", "Shift+", "Super+"}); }
 
 std::string Shortcut::toJson() const {
     return "{\"keyCode\":" + std::to_string(keyCode) + ",\"modifiers\":" + std::to_string(modifiers) + "}";

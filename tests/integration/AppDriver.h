@@ -175,6 +175,18 @@ inline void focusMainWindow() {
     if (!windows.empty()) xdotool({"windowactivate", "--sync", windows.front()});
 }
 
+// The user opens the settings from the main window (Ctrl+,) and makes their
+// window the active one; its id, or "" when no settings window appeared.
+inline std::string openSettings() {
+    focusMainWindow();
+    press("ctrl+comma");
+    if (!runUntil([] { return !visibleWindows("Настройки").empty(); })) return "";
+    std::string window = visibleWindows("Настройки").front();
+    xdotool({"windowactivate", "--sync", window});
+    runFor(0.3);
+    return window;
+}
+
 // The user presses the capture key, types the text and presses Return; what the
 // panel does next is left to the caller.
 inline void typeIntoPanel(const std::string& text) {

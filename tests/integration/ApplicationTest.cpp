@@ -148,12 +148,8 @@ TEST_F(ApplicationTest, FullScreenAndMinimiseActOnTheMainWindowFromTheSettingsTo
     Application app;
     ASSERT_TRUE(waitForPage(loads));
     std::string main = visibleWindows("Orvela").front();
-    focusMainWindow();
-    press("ctrl+comma");
-    ASSERT_TRUE(runUntil([] { return !visibleWindows("Настройки").empty(); }));
-    std::string settings = visibleWindows("Настройки").front();
-    xdotool({"windowactivate", "--sync", settings});
-    runFor(0.3);
+    std::string settings = openSettings();
+    ASSERT_FALSE(settings.empty());
     press("F11");
     EXPECT_TRUE(runUntil([&] { return windowState(main).find("_NET_WM_STATE_FULLSCREEN") != std::string::npos; }));
     EXPECT_EQ(windowState(settings).find("_NET_WM_STATE_FULLSCREEN"), std::string::npos);
@@ -198,11 +194,7 @@ TEST_F(ApplicationTest, WhileRecordingTheCaptureKeyIsRecordedNotObeyed) {
     size_t loads = traced("loaded").size();
     Application app;
     ASSERT_TRUE(waitForPage(loads));
-    focusMainWindow();
-    press("ctrl+comma");
-    ASSERT_TRUE(runUntil([] { return !visibleWindows("Настройки").empty(); }));
-    xdotool({"windowactivate", "--sync", visibleWindows("Настройки").front()});
-    runFor(0.3);
+    ASSERT_FALSE(openSettings().empty());
     press("space");  // the keyboard starts on the recorder: recording
     runFor(0.3);
     press("ctrl+shift+space");

@@ -73,12 +73,8 @@ TEST_F(Tray, ANewKeyRecordedInTheSettingsIsRegisteredAndTheWindowRebuilt) {
     Application app;
     ASSERT_TRUE(runUntil([&] { return host.registrations() == 1 && host.menu().size() == 10; }));
     ASSERT_TRUE(runUntil(mainWindowVisible, 20));
-    focusMainWindow();
-    press("ctrl+comma");
-    ASSERT_TRUE(runUntil([] { return !visibleWindows("Настройки").empty(); }));
-    std::string first = visibleWindows("Настройки").front();
-    xdotool({"windowactivate", "--sync", first});
-    runFor(0.3);
+    std::string first = openSettings();
+    ASSERT_FALSE(first.empty());
     // The recorder has the focus first; Space presses it.
     press("space");
     press("ctrl+shift+k");
@@ -100,11 +96,7 @@ TEST_F(Tray, TheMenuBarSwitchRemovesTheItemAndMakesANewOne) {
     Application app;
     ASSERT_TRUE(runUntil([&] { return host.registrations() == 1 && host.itemPresent(); }));
     ASSERT_TRUE(runUntil(mainWindowVisible, 20));
-    focusMainWindow();
-    press("ctrl+comma");
-    ASSERT_TRUE(runUntil([] { return !visibleWindows("Настройки").empty(); }));
-    xdotool({"windowactivate", "--sync", visibleWindows("Настройки").front()});
-    runFor(0.3);
+    ASSERT_FALSE(openSettings().empty());
     // The first Tab only shows where the focus is (on the recorder); the second
     // reaches the first switch.
     press("Tab");
@@ -125,11 +117,7 @@ TEST_F(Tray, TheBadgeSwitchShowsTheCountAtOnce) {
     ASSERT_TRUE(waitForPage(loads));
     ASSERT_TRUE(runUntil([&] { return host.label() == " 3"; }));
     EXPECT_EQ(host.badges.back(), (std::pair<int64_t, bool>{0, false}));
-    focusMainWindow();
-    press("ctrl+comma");
-    ASSERT_TRUE(runUntil([] { return !visibleWindows("Настройки").empty(); }));
-    xdotool({"windowactivate", "--sync", visibleWindows("Настройки").front()});
-    runFor(0.3);
+    ASSERT_FALSE(openSettings().empty());
     for (const char* key : {"Tab", "Tab", "Tab", "space"}) press(key);
     EXPECT_TRUE(runUntil([&] { return host.badges.back() == std::pair<int64_t, bool>{3, true}; }));
 }
