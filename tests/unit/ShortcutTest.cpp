@@ -1,4 +1,5 @@
 #include "capture/KeyPositions.h"
+#include "capture/PortalTrigger.h"
 #include "capture/RecordedKey.h"
 #include "capture/Shortcut.h"
 
@@ -103,6 +104,17 @@ TEST(KeyPositions, ModifierBitsMapToControlAltShiftSuper) {
               KeyPositions::x11Control | KeyPositions::x11Shift);
     EXPECT_EQ(KeyPositions::modifiersOfX11(KeyPositions::x11Alt | KeyPositions::x11Super | 0x2 | 0x10),
               Shortcut::option | Shortcut::command);
+}
+
+TEST(PortalTrigger, NamesModifiersAndTheKeysUsSymbol) {
+    EXPECT_EQ(portalTrigger(Shortcut::defaultCapture), "CTRL+SHIFT+space");
+    EXPECT_EQ(portalTrigger({40, Shortcut::option | Shortcut::command}), "ALT+LOGO+k");
+    // Position 12 is the key of Q and of Й: the trigger names Q whatever layout types.
+    EXPECT_EQ(portalTrigger({12, Shortcut::control}), "CTRL+q");
+    EXPECT_EQ(portalTrigger({122, Shortcut::control | Shortcut::shift}), "CTRL+SHIFT+F1");
+    // A key without a position: the symbol the keymap gives its keycode (here F16).
+    EXPECT_EQ(portalTrigger({KeyPositions::unpositioned + 194, Shortcut::control}), "CTRL+XF86Launch7");
+    EXPECT_EQ(portalTrigger({999, Shortcut::control}), std::nullopt);
 }
 
 }  // namespace
