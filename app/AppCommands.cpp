@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/AppConfig.h"
 #include "app/PageZoom.h"
+#include "platform/Activation.h"
 #include "platform/Desktop.h"
 #include "platform/MainQueue.h"
 #include "web/BridgeMessage.h"
@@ -16,7 +17,7 @@ void AppDelegate::showMain() { bringMainWindowForward(); }
 void AppDelegate::showSettings() {
     if (settingsWindow) gtk_widget_destroy(settingsWindow.get());
     std::weak_ptr<AppDelegate> weak = weak_from_this();
-    settingsView_ = SettingsView::create(*settings, hotKey.hotKeyTaken, [weak] {
+    settingsView_ = SettingsView::create(*settings, hotKey.state, [weak] {
         auto self = weak.lock();
         if (!self) return;
         if (self->settingsWindow) gtk_window_close(GTK_WINDOW(self->settingsWindow.get()));
@@ -34,7 +35,7 @@ void AppDelegate::showSettings() {
     g_signal_connect(window, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
     gtk_application_add_window(application_, window);
     gtk_window_set_focus(window, settingsView_->recorder().button());
-    gtk_window_present(window);
+    Activation::present(window);
 
     // After the next recorded shortcut the form is built again, with the hot key's new state.
     settingsView_->onShortcutRecorded = [weak] {

@@ -4,6 +4,7 @@
 #include "app/AppLinks.h"
 #include "app/UpdateDialogs.h"
 #include "app/MainMenu.h"
+#include "platform/Activation.h"
 #include "platform/ColorScheme.h"
 #include "platform/LauncherEntry.h"
 #include "platform/MainQueue.h"
@@ -146,6 +147,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     hotKey.hotKey = HotKey::create([weak] {
         if (auto self = weak.lock()) self->capture->toggle();
     });
+    // The desktop's answer to a portal binding comes later; the tray and an open
+    // settings form follow it.
+    hotKey.onChange = [weak] {
+        MainQueue::async<AppDelegate>(weak, [](AppDelegate& self) { self.hotKeyStateChanged(); });
+    };
     subscriptions.push_back(settings->captureShortcut.subscribe([weak](const Shortcut& shortcut) {
         if (auto self = weak.lock()) self->registerHotKey(shortcut);
     }));
@@ -168,7 +174,7 @@ bool AppDelegate::applicationShouldHandleReopen(bool visibleWindows) {
     if (!web) return false;
     // No desktop brings a running program's windows forward by itself: the one the
     // user saw last comes to the front.
-    if (GtkWindow* seen = visibleWindows ? lastSeenWindow() : nullptr) gtk_window_present(seen);
+    if (GtkWindow* seen = visibleWindows ? lastSeenWindow() : nullptr) Activation::present(seen);
     else bringMainWindowForward();
     return true;
 }
@@ -214,6 +220,11 @@ void AppDelegate::registerHotKey(const Shortcut& shortcut) {
     menuNeedsUpdate();
 }
 
+void AppDelegate::hotKeyStateChanged() {
+    menuNeedsUpdate();
+    if (settingsWindow && gtk_widget_get_visible(settingsWindow.get())) showSettings();
+}
+
 void AppDelegate::setStatusItem(bool shown) {
     if (shown == static_cast<bool>(statusItem)) return;
     if (!shown) {
@@ -236,7 +247,7 @@ void AppDelegate::updateBadge() {
 }
 
 void AppDelegate::menuNeedsUpdate() {
-    if (statusItem) statusItem->setRows(statusMenuRows(inboxCount, hotKey.hotKeyTaken, registeredShortcut_));
+    if (statusItem) statusItem->setRows(statusMenuRows(inboxCount, hotKey.hotKeyTaken, registeredShortcut_, hotKey.state.desktopTrigger));
 }
 
 void AppDelegate::bringMainWindowForward() { web->bringForward(); }

@@ -72,6 +72,7 @@ private:
     void open(const std::string& item);
     void receive(const BridgeMessage& message);
     void registerHotKey(const Shortcut& shortcut);
+    void hotKeyStateChanged();
     void setStatusItem(bool shown);
     void updateBadge();
     // The tray menu follows the count and the capture key as they change.

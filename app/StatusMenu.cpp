@@ -1,13 +1,16 @@
 #include "app/StatusMenu.h"
 
+#include "capture/PortalTrigger.h"
+
 namespace orvela {
 
-std::vector<StatusMenuRow> statusMenuRows(int64_t inboxCount, bool hotKeyTaken, const Shortcut& captureShortcut) {
+std::vector<StatusMenuRow> statusMenuRows(int64_t inboxCount, bool hotKeyTaken, const Shortcut& captureShortcut,
+                                          const std::string& desktopTrigger) {
     using Kind = StatusMenuRow::Kind;
     std::vector<StatusMenuRow> rows;
     rows.push_back({Kind::item, "Записать во «Входящие»…", "show-capture", ""});
     // Indented under the command it opens; a menu label has no indentation of its own.
-    if (!hotKeyTaken) rows.push_back({Kind::note, "    " + captureShortcut.displayForUser(), "", ""});
+    if (!hotKeyTaken) rows.push_back({Kind::note, "    " + keyToPress(captureShortcut, desktopTrigger), "", ""});
     rows.push_back({Kind::separator, "", "", ""});
     std::string inbox = inboxCount < 1 ? "Входящие" : "Входящие — " + std::to_string(inboxCount);
     rows.push_back({Kind::item, inbox, "go", "/inbox"});

@@ -20,8 +20,10 @@ struct StatusMenuRow {
     bool operator==(const StatusMenuRow&) const = default;
 };
 
-// The tray menu as it stands for this Inbox count and capture key.
-std::vector<StatusMenuRow> statusMenuRows(int64_t inboxCount, bool hotKeyTaken, const Shortcut& captureShortcut);
+// The tray menu as it stands for this Inbox count and capture key; its second
+// row is the key that works, the desktop's assigned trigger where it gave one.
+std::vector<StatusMenuRow> statusMenuRows(int64_t inboxCount, bool hotKeyTaken, const Shortcut& captureShortcut,
+                                          const std::string& desktopTrigger = "");
 
 // The text beside the tray icon: " 7", or nothing below one.
 std::string statusTitle(int64_t inboxCount);

@@ -2,8 +2,11 @@
 
 #include "capture/HotKey.h"
 #include "capture/KeyPanel.h"
+#include "platform/Activation.h"
 #include "platform/ActiveWindow.h"
 #include "resources/AppStyle.h"
+
+#include <gdk/gdkx.h>
 
 namespace orvela {
 
@@ -57,11 +60,12 @@ void CapturePanel::show() {
     model_.focusToken.set(model_.focusToken.get() + 1);
     previousWindow_ = ActiveWindow::foreign();
     place();
-    // A timestamp of the user's own input lets the window manager give the panel
-    // the focus: the menu click or key press that brought it, else the hot key's.
+    // A timestamp or token of the user's own input lets the window manager give
+    // the panel the focus: the menu click or key press that brought it, else the
+    // hot key's.
     uint32_t time = gtk_get_current_event_time();
     if (time == GDK_CURRENT_TIME) time = HotKey::lastPressTime();
-    gtk_window_present_with_time(window(), time);
+    Activation::present(window(), time);
     view_->focusField();
 }
 
@@ -74,19 +78,45 @@ void CapturePanel::place() {
     gtk_widget_get_preferred_height_for_width(window_.get(), width, nullptr, &height);
     gtk_window_resize(panel, width, height);
 
-    GdkDisplay* display = gdk_display_get_default();
-    GdkSeat* seat = display ? gdk_display_get_default_seat(display) : nullptr;
-    GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
-    if (!pointer) return;
-    int x = 0, y = 0;
-    gdk_device_get_position(pointer, nullptr, &x, &y);
-    GdkMonitor* monitor = gdk_display_get_monitor_at_point(display, x, y);
-    if (!monitor) monitor = gdk_display_get_primary_monitor(display);
+    GdkMonitor* monitor = monitorForPanel();
     if (!monitor) return;
     GdkRectangle area;
     gdk_monitor_get_workarea(monitor, &area);
-    gtk_window_move(panel, area.x + area.width / 2 - width / 2,
-                    static_cast<int>(area.y + 0.32 * area.height - 0.5 * height));
+    int top = static_cast<int>(area.y + 0.32 * area.height - 0.5 * height);
+    if (KeyPanel::onLayer(window_.get())) {
+        GdkRectangle whole;
+        gdk_monitor_get_geometry(monitor, &whole);
+        KeyPanel::placeOnLayer(window_.get(), monitor, top - whole.y);
+        return;
+    }
+    gtk_window_move(panel, area.x + area.width / 2 - width / 2, top);
+}
+
+// The monitor under the pointer. A Wayland client learns where the pointer is
+// only over its own windows: there the monitor of the application's window that
+// had the keyboard last stands in, else the first one.
+GdkMonitor* CapturePanel::monitorForPanel() const {
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display) return nullptr;
+    GdkSeat* seat = gdk_display_get_default_seat(display);
+    GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
+    if (pointer && GDK_IS_X11_DISPLAY(display)) {
+        int x = 0, y = 0;
+        gdk_device_get_position(pointer, nullptr, &x, &y);
+        if (GdkMonitor* monitor = gdk_display_get_monitor_at_point(display, x, y)) return monitor;
+        return gdk_display_get_primary_monitor(display);
+    }
+    GList* toplevels = gtk_window_list_toplevels();
+    GdkMonitor* found = nullptr;
+    for (GList* item = toplevels; item && !found; item = item->next) {
+        GtkWindow* window = GTK_WINDOW(item->data);
+        GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(window));
+        if (window != this->window() && surface && gtk_window_is_active(window))
+            found = gdk_display_get_monitor_at_window(display, surface);
+    }
+    g_list_free(toplevels);
+    if (found) return found;
+    return gdk_display_get_n_monitors(display) > 0 ? gdk_display_get_monitor(display, 0) : nullptr;
 }
 
 void CapturePanel::hide() {

@@ -30,6 +30,7 @@ public:
 private:
     CapturePanel();
     void place();
+    GdkMonitor* monitorForPanel() const;
 
     CaptureModel model_;
     GObjectPtr<GtkWidget> window_;

@@ -1,66 +1,32 @@
 #include "capture/HotKey.h"
 
-#include "capture/ShortcutRecorder.h"
-
 #include "capture/KeyPositions.h"
+#include "capture/PortalTrigger.h"
+#include "capture/ShortcutRecorder.h"
+#include "platform/Activation.h"
+#include "platform/GlobalShortcutsPortal.h"
 #include "platform/MainQueue.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
-#include <X11/keysym.h>
+#include <gdk/gdkwayland.h>
 #include <gdk/gdkx.h>
 
 namespace orvela {
 namespace {
 
-Display* x11Display() {
-    GdkDisplay* display = gdk_display_get_default();
-    if (!display || !GDK_IS_X11_DISPLAY(display)) return nullptr;
-    return GDK_DISPLAY_XDISPLAY(display);
-}
-
-// The modifier bit that a lock key sits on in the current keyboard mapping, 0
-// when it is not mapped.
-unsigned lockMask(Display* display, KeySym keysym) {
-    KeyCode keycode = XKeysymToKeycode(display, keysym);
-    if (keycode == 0) return 0;
-    XModifierKeymap* map = XGetModifierMapping(display);
-    unsigned mask = 0;
-    for (int modifier = 0; modifier < 8 && !mask; ++modifier) {
-        for (int k = 0; k < map->max_keypermod; ++k) {
-            if (map->modifiermap[modifier * map->max_keypermod + k] == keycode) mask = 1u << modifier;
-        }
-    }
-    XFreeModifiermap(map);
-    return mask;
-}
-
-// Every combination of the lock keys that may be on while the hot key is pressed.
-std::vector<unsigned> lockVariants(Display* display) {
-    std::vector<unsigned> locks = {LockMask};
-    for (KeySym lock : {KeySym(XK_Num_Lock), KeySym(XK_Scroll_Lock)}) {
-        if (unsigned mask = lockMask(display, lock); mask && mask != LockMask) locks.push_back(mask);
-    }
-    std::vector<unsigned> variants;
-    for (unsigned subset = 0; subset < (1u << locks.size()); ++subset) {
-        unsigned mask = 0;
-        for (size_t i = 0; i < locks.size(); ++i) {
-            if (subset & (1u << i)) mask |= locks[i];
-        }
-        variants.push_back(mask);
-    }
-    return variants;
-}
-
-// X reports a refused grab asynchronously, as an error; it is caught here while
-// the grabs are made and the connection is synchronised.
-bool grabRefused = false;
-int recordRefusal(Display*, XErrorEvent* error) {
-    if (error->error_code == BadAccess) grabRefused = true;
-    return 0;
-}
-
 constexpr unsigned meaningfulModifiers = ShiftMask | ControlMask | Mod1Mask | Mod4Mask;
+constexpr const char* applicationId = "ru.orvela.Orvela";
+
+bool onX11() {
+    GdkDisplay* display = gdk_display_get_default();
+    return display && GDK_IS_X11_DISPLAY(display);
+}
+
+bool onWayland() {
+    GdkDisplay* display = gdk_display_get_default();
+    return display && GDK_IS_WAYLAND_DISPLAY(display);
+}
 
 }  // namespace
 
@@ -78,21 +44,34 @@ HotKey::~HotKey() { unregister(); }
 void HotKey::teardown() {
     unregister();
     action_ = nullptr;
+    onStateChanged = nullptr;
+    portal_.reset();
     instances_.erase(id);
 }
 
 uint32_t HotKey::lastPressTime() { return lastPressTime_; }
 
+bool HotKey::registered() const { return grab_.held() || portalBound_; }
+
 void HotKey::installHandlerOnce() {
-    if (handlerInstalled_ || !x11Display()) return;
+    if (handlerInstalled_ || !onX11()) return;
     handlerInstalled_ = true;
+    GdkDisplay* display = gdk_display_get_default();
+    // Held keys repeat as presses alone, without a release between them.
+    XkbSetDetectableAutoRepeat(GDK_DISPLAY_XDISPLAY(display), True, nullptr);
     gdk_window_add_filter(nullptr, [](GdkXEvent* native, GdkEvent*, gpointer) -> GdkFilterReturn {
         auto* event = static_cast<XEvent*>(native);
         if (event->type != KeyPress && event->type != KeyRelease) return GDK_FILTER_CONTINUE;
         if (event->xkey.window != DefaultRootWindow(event->xkey.display)) return GDK_FILTER_CONTINUE;
-        if (event->type == KeyPress) pressed(event->xkey.keycode, event->xkey.state, static_cast<uint32_t>(event->xkey.time));
+        if (event->type == KeyPress)
+            pressed(event->xkey.keycode, event->xkey.state, static_cast<uint32_t>(event->xkey.time));
+        else
+            released(event->xkey.keycode);
         return GDK_FILTER_REMOVE;
     }, nullptr);
+    // The lock keys may move to other modifier bits, and the grabs with them.
+    g_signal_connect(gdk_keymap_get_for_display(display), "keys-changed",
+                     G_CALLBACK(+[](GdkKeymap*, gpointer) { keyboardMappingChanged(); }), nullptr);
 }
 
 void HotKey::pressed(unsigned keycode, unsigned state, uint32_t time) {
@@ -103,55 +82,94 @@ void HotKey::pressed(unsigned keycode, unsigned state, uint32_t time) {
         return;
     }
     for (const auto& [id, hotKey] : instances_) {
-        if (!hotKey->registered() || hotKey->keycode_ != keycode) continue;
-        if ((state & meaningfulModifiers) != hotKey->modifiers_) continue;
-        // The action runs after this event has been handled; the task keeps its
-        // hot key until then.
-        MainQueue::async([hotKey = hotKey] {
-            if (hotKey->action_) hotKey->action_();
-        });
+        if (!hotKey->grab_.held() || hotKey->grab_.keycode() != keycode) continue;
+        if ((state & meaningfulModifiers) != hotKey->grab_.modifiers()) continue;
+        if (std::exchange(heldKeycode_, keycode) == keycode) return;
+        hotKey->fire();
         return;
     }
 }
 
-bool HotKey::registerShortcut(const Shortcut& shortcut) {
+void HotKey::released(unsigned keycode) {
+    if (heldKeycode_ == keycode) heldKeycode_ = 0;
+}
+
+void HotKey::keyboardMappingChanged() {
+    for (const auto& [id, hotKey] : instances_) {
+        if (!hotKey->grab_.held() || hotKey->grab_.regrab()) continue;
+        hotKey->stateChanged({HotKeyState::Kind::taken, ""});
+    }
+}
+
+void HotKey::fire() {
+    // The action runs after the event has been handled; the task keeps its hot key
+    // until then.
+    auto self = instances_.count(id) ? instances_.at(id) : nullptr;
+    MainQueue::async([self] {
+        if (self && self->action_) self->action_();
+    });
+}
+
+void HotKey::stateChanged(const HotKeyState& state) {
+    if (onStateChanged) onStateChanged(state);
+}
+
+HotKeyState HotKey::registerShortcut(const Shortcut& shortcut) {
     unregister();
-    Display* display = x11Display();
+    if (onWayland()) return bindThroughPortal(shortcut);
     auto keycode = KeyPositions::x11Keycode(shortcut.keyCode);
-    if (!display || !keycode) return false;
-    unsigned modifiers = KeyPositions::x11Modifiers(shortcut.modifiers);
-    Window root = DefaultRootWindow(display);
+    if (!onX11()) return {HotKeyState::Kind::unsupported, ""};
+    if (!keycode || !grab_.grab(*keycode, KeyPositions::x11Modifiers(shortcut.modifiers)))
+        return {HotKeyState::Kind::taken, ""};
+    return {HotKeyState::Kind::working, ""};
+}
 
-    XSync(display, False);
-    grabRefused = false;
-    XErrorHandler previous = XSetErrorHandler(recordRefusal);
-    for (unsigned locks : lockVariants(display)) {
-        XGrabKey(display, static_cast<int>(*keycode), modifiers | locks, root, False, GrabModeAsync, GrabModeAsync);
-        grabs_.push_back({*keycode, modifiers | locks});
+HotKeyState HotKey::bindThroughPortal(const Shortcut& shortcut) {
+    if (!portal_) {
+        portal_ = GlobalShortcutsPortal::create(applicationId);
+        uint32_t hotKeyId = id;
+        portal_->onActivated = [hotKeyId](const std::string& token) {
+            auto found = instances_.find(hotKeyId);
+            if (found == instances_.end()) return;
+            HotKey& hotKey = *found->second;
+            // The desktop, not this program, saw the key: the recorder is handed
+            // the combination the desktop reports.
+            if (auto* recorder = ShortcutRecorder::recordingNow()) {
+                auto keycode = KeyPositions::x11Keycode(hotKey.portalShortcut_.keyCode);
+                if (keycode) recorder->record(*keycode, KeyPositions::x11Modifiers(hotKey.portalShortcut_.modifiers));
+                return;
+            }
+            Activation::setToken(token);
+            hotKey.fire();
+        };
+        portal_->onTriggerChanged = [hotKeyId](const std::string& trigger) {
+            auto found = instances_.find(hotKeyId);
+            if (found == instances_.end()) return;
+            found->second->portalBound_ = !trigger.empty();
+            found->second->stateChanged({trigger.empty() ? HotKeyState::Kind::taken : HotKeyState::Kind::working, trigger});
+        };
     }
-    XSync(display, False);
-    XSetErrorHandler(previous);
-
-    keycode_ = *keycode;
-    modifiers_ = modifiers;
-    if (grabRefused) {
-        unregister();
-        return false;
-    }
-    return true;
+    portalShortcut_ = shortcut;
+    uint32_t hotKeyId = id;
+    portal_->bind({"capture", "Быстрая запись во «Входящие»", portalTrigger(shortcut).value_or("")},
+                  [hotKeyId](GlobalShortcutsPortal::Answer answer, const std::string& trigger) {
+                      auto found = instances_.find(hotKeyId);
+                      if (found == instances_.end()) return;
+                      using Answer = GlobalShortcutsPortal::Answer;
+                      found->second->portalBound_ = answer == Answer::bound;
+                      auto kind = answer == Answer::bound     ? HotKeyState::Kind::working
+                                  : answer == Answer::refused ? HotKeyState::Kind::taken
+                                                              : HotKeyState::Kind::unsupported;
+                      found->second->stateChanged({kind, trigger});
+                  });
+    return {HotKeyState::Kind::waiting, ""};
 }
 
 void HotKey::unregister() {
-    Display* display = x11Display();
-    if (display && !grabs_.empty()) {
-        // Releasing a variant that another program holds is harmless: X only
-        // releases a client's own grabs.
-        XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        for (const auto& grab : grabs_) XUngrabKey(display, static_cast<int>(grab.keycode), grab.modifiers, DefaultRootWindow(display));
-        XSync(display, False);
-        XSetErrorHandler(previous);
-    }
-    grabs_.clear();
+    grab_.release();
+    heldKeycode_ = 0;
+    portalBound_ = false;
+    if (portal_) portal_->close();
 }
 
 }  // namespace orvela

@@ -1,19 +1,24 @@
 #pragma once
 
+#include "capture/HotKeyState.h"
 #include "capture/Shortcut.h"
+#include "capture/X11KeyGrab.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
-#include <vector>
 
 namespace orvela {
 
-// One system-wide key combination and what it does. On X11 the combination is
-// grabbed on the root window, in every variant of Caps Lock, Num Lock and Scroll
-// Lock, so it works whatever lock keys are on. Each press runs the action on the
-// main loop, after the event that brought it has been handled.
+class GlobalShortcutsPortal;
+
+// One system-wide key combination and what it does. The mechanism follows the
+// display GDK opened: on X11 the combination is grabbed on the root window; on
+// Wayland it is bound through the desktop portal's global shortcuts, which may
+// assign another trigger or answer later. Each press runs the action on the main
+// loop, after the event that brought it has been handled; holding the key down
+// counts as one press.
 class HotKey {
 public:
     // The new hot key is kept in the process-wide registry, which presses are
@@ -23,12 +28,16 @@ public:
     HotKey(const HotKey&) = delete;
     HotKey& operator=(const HotKey&) = delete;
 
-    // Grabs the combination; false when it cannot be had: another program holds
-    // it, the key has no X11 keycode, or there is no X11 display (Wayland).
-    // Nothing half-grabbed is left behind on failure.
-    bool registerShortcut(const Shortcut& shortcut);
+    // Releases the previous combination, then asks for this one. On X11 the
+    // answer is final (working or taken); through the portal it is waiting, and
+    // the answer comes through onStateChanged. Unsupported where neither works.
+    HotKeyState registerShortcut(const Shortcut& shortcut);
     void unregister();
-    bool registered() const { return !grabs_.empty(); }
+    bool registered() const;
+
+    // A later change: the portal's answer, a trigger the user changed in the
+    // desktop's settings, a grab lost when the keyboard mapping changed.
+    std::function<void(const HotKeyState&)> onStateChanged;
 
     void teardown();
 
@@ -42,20 +51,24 @@ private:
     explicit HotKey(uint32_t id, std::function<void()> action);
     static void installHandlerOnce();
     static void pressed(unsigned keycode, unsigned state, uint32_t time);
+    static void released(unsigned keycode);
+    static void keyboardMappingChanged();
+    void fire();
+    HotKeyState bindThroughPortal(const Shortcut& shortcut);
+    void stateChanged(const HotKeyState& state);
 
-    struct Grab {
-        unsigned keycode;
-        unsigned modifiers;
-    };
     std::function<void()> action_;
-    std::vector<Grab> grabs_;
-    unsigned keycode_ = 0;
-    unsigned modifiers_ = 0;
+    X11KeyGrab grab_;
+    std::shared_ptr<GlobalShortcutsPortal> portal_;
+    Shortcut portalShortcut_;
+    bool portalBound_ = false;
 
     static inline std::map<uint32_t, std::shared_ptr<HotKey>> instances_;
     static inline uint32_t nextId_ = 1;
     static inline bool handlerInstalled_ = false;
     static inline uint32_t lastPressTime_ = 0;
+    // The keycode of a hot key held down: the key's auto-repeat presses are not new presses.
+    static inline unsigned heldKeycode_ = 0;
 };
 
 }  // namespace orvela

@@ -1,6 +1,8 @@
 #include "capture/KeyPanel.h"
 
 #include <cmath>
+#include <gdk/gdkwayland.h>
+#include <gtk-layer-shell/gtk-layer-shell.h>
 #include <gtk/gtk.h>
 
 namespace orvela::KeyPanel {
@@ -22,7 +24,23 @@ GtkWidget* create() {
     gtk_widget_set_app_paintable(window, TRUE);
     if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window))) gtk_widget_set_visual(window, rgba);
     gtk_style_context_add_class(gtk_widget_get_style_context(window), "orvela-capture-panel");
+    if (GDK_IS_WAYLAND_DISPLAY(gtk_widget_get_display(window)) && gtk_layer_is_supported()) {
+        gtk_layer_init_for_window(panel);
+        gtk_layer_set_namespace(panel, "orvela-capture");
+        gtk_layer_set_layer(panel, GTK_LAYER_SHELL_LAYER_OVERLAY);
+        // The keyboard when the panel appears or is clicked, the other programs'
+        // again when the user clicks them.
+        gtk_layer_set_keyboard_mode(panel, GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND);
+        gtk_layer_set_anchor(panel, GTK_LAYER_SHELL_EDGE_TOP, TRUE);
+    }
     return window;
+}
+
+bool onLayer(GtkWidget* window) { return gtk_layer_is_layer_window(GTK_WINDOW(window)); }
+
+void placeOnLayer(GtkWidget* window, GdkMonitor* monitor, int top) {
+    gtk_layer_set_monitor(GTK_WINDOW(window), monitor);
+    gtk_layer_set_margin(GTK_WINDOW(window), GTK_LAYER_SHELL_EDGE_TOP, top);
 }
 
 void shapeToRoundedCard(GtkWidget* window, int radius) {

@@ -2,6 +2,8 @@
 
 #include "capture/KeyPositions.h"
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 #include <xkbcommon/xkbcommon.h>
 
@@ -38,6 +40,28 @@ std::optional<std::string> portalTrigger(const Shortcut& shortcut) {
     if (shortcut.modifiers & Shortcut::shift) trigger += "SHIFT+";
     if (shortcut.modifiers & Shortcut::command) trigger += "LOGO+";
     return trigger + name;
+}
+
+}  // namespace orvela
+
+namespace orvela {
+namespace {
+
+std::string lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+}  // namespace
+
+bool isSameTrigger(const std::string& desktopTrigger, const Shortcut& shortcut) {
+    auto trigger = portalTrigger(shortcut);
+    return trigger && lowered(*trigger) == lowered(desktopTrigger);
+}
+
+std::string keyToPress(const Shortcut& shortcut, const std::string& desktopTrigger) {
+    if (desktopTrigger.empty() || isSameTrigger(desktopTrigger, shortcut)) return shortcut.displayForUser();
+    return desktopTrigger;
 }
 
 }  // namespace orvela

@@ -1,9 +1,11 @@
 #include "platform/DesktopNotifications.h"
 
+#include "platform/Activation.h"
 #include "platform/Log.h"
 #include "platform/SessionBus.h"
 
 #include <gio/gio.h>
+#include <map>
 #include <memory>
 #include <utility>
 
@@ -19,6 +21,8 @@ constexpr int answerMilliseconds = 25000;
 
 // Whether the last attempt failed, so an outage is logged once.
 bool outageLogged = false;
+// Activation tokens the server sent for notifications about to be clicked.
+std::map<uint32_t, std::string> activationTokens;
 
 std::string serverOf(GDBusConnection* bus, const char* sender) {
     return std::string(g_dbus_connection_get_guid(bus) ? g_dbus_connection_get_guid(bus) : "") + "/" +
@@ -93,10 +97,26 @@ void listen(std::function<void(const Placement&)> clicked, std::function<void()>
             const char* action = nullptr;
             g_variant_get(arguments, "(u&s)", &id, &action);
             if (g_strcmp0(action, "default") != 0) return;
+            // The token the server sent just before the click lets the window
+            // opened in answer take the focus; it is good for this click only.
+            auto found = activationTokens.find(id);
+            if (found != activationTokens.end()) Activation::setToken(found->second);
             (*static_cast<std::function<void(const Placement&)>*>(data))(Placement{serverOf(connection, sender), id});
+            Activation::setToken({});
+            activationTokens.clear();
         },
         new std::function<void(const Placement&)>(std::move(clicked)),
         [](gpointer data) { delete static_cast<std::function<void(const Placement&)>*>(data); });
+    g_dbus_connection_signal_subscribe(
+        bus, serverName, serverInterface, "ActivationToken", serverPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* arguments, gpointer) {
+            if (!g_variant_is_of_type(arguments, G_VARIANT_TYPE("(us)"))) return;
+            uint32_t id = 0;
+            const char* token = nullptr;
+            g_variant_get(arguments, "(u&s)", &id, &token);
+            activationTokens[id] = token;
+        },
+        nullptr, nullptr);
     g_bus_watch_name_on_connection(
         bus, serverName, G_BUS_NAME_WATCHER_FLAGS_NONE,
         [](GDBusConnection*, const char*, const char*, gpointer data) { (*static_cast<std::function<void()>*>(data))(); },

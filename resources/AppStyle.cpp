@@ -69,6 +69,10 @@ constexpr const char* styleSheet = R"css(
     font-size: 0.92em;
     color: @error_color;
 }
+.orvela-settings .orvela-settings-command {
+    font-family: monospace;
+    font-size: 0.92em;
+}
 )css";
 
 void addIconFolder() {

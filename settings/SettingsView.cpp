@@ -1,6 +1,7 @@
 #include "settings/SettingsView.h"
 
 #include "app/AppConfig.h"
+#include "capture/PortalTrigger.h"
 #include "platform/MainQueue.h"
 #include "resources/AppStyle.h"
 
@@ -9,6 +10,10 @@ namespace {
 
 constexpr const char* hint = "Из любой программы откроет окошко записи во «Входящие».";
 constexpr const char* conflict = "Это сочетание уже занято другой программой — выберите другое.";
+constexpr const char* noGlobalKeys =
+    "Этот рабочий стол не даёт программам занимать сочетания клавиш. Назначьте своё сочетание "
+    "в настройках клавиатуры рабочего стола, с командой:";
+constexpr const char* captureCommand = "orvela orvela://capture";
 
 // A boxed group of rows, as in a preferences page. A plain box, so the keyboard
 // goes from control to control.
@@ -51,15 +56,15 @@ GtkWidget* note(const char* text, const char* styleClass) {
 
 }  // namespace
 
-std::shared_ptr<SettingsView> SettingsView::create(AppSettings& settings, bool hotKeyTaken,
+std::shared_ptr<SettingsView> SettingsView::create(AppSettings& settings, const HotKeyState& hotKey,
                                                    std::function<void()> openSiteSettings) {
-    std::shared_ptr<SettingsView> view(new SettingsView(settings, hotKeyTaken, std::move(openSiteSettings)));
+    std::shared_ptr<SettingsView> view(new SettingsView(settings, hotKey, std::move(openSiteSettings)));
     view->build();
     return view;
 }
 
-SettingsView::SettingsView(AppSettings& settings, bool hotKeyTaken, std::function<void()> openSiteSettings)
-    : settings_(settings), hotKeyTaken_(hotKeyTaken), openSiteSettings_(std::move(openSiteSettings)),
+SettingsView::SettingsView(AppSettings& settings, const HotKeyState& hotKey, std::function<void()> openSiteSettings)
+    : settings_(settings), hotKey_(hotKey), openSiteSettings_(std::move(openSiteSettings)),
       form_(GObjectPtr<GtkWidget>::sink(gtk_box_new(GTK_ORIENTATION_VERTICAL, 18))) {
     AppStyle::install();
 }
@@ -81,7 +86,7 @@ void SettingsView::build() {
         [this](const Shortcut& shortcut) { settings_.captureShortcut.set(shortcut); }});
     GtkWidget* capture = addGroup(form);
     addRow(capture, "Быстрая запись", recorder_->widget());
-    addRow(capture, nullptr, hotKeyTaken_ ? note(conflict, "orvela-settings-conflict") : note(hint, "orvela-settings-hint"));
+    addRow(capture, nullptr, hotKeyNote());
 
     GtkWidget* switches = addGroup(form);
     menuBarSwitch_ = addSwitch(switches, "Значок в системном лотке", [this](bool on) { settings_.showMenuBarIcon.set(on); });
@@ -116,6 +121,28 @@ void SettingsView::build() {
     }));
     refresh();
     gtk_widget_show_all(form);
+}
+
+// The hint, or why the key does not work and what to do about it.
+GtkWidget* SettingsView::hotKeyNote() const {
+    using Kind = HotKeyState::Kind;
+    if (hotKey_.kind == Kind::taken) return note(conflict, "orvela-settings-conflict");
+    if (hotKey_.kind == Kind::unsupported) {
+        GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
+        gtk_box_pack_start(GTK_BOX(box), note(noGlobalKeys, "orvela-settings-conflict"), FALSE, FALSE, 0);
+        // Selectable, so it can be copied into the desktop's settings.
+        GtkWidget* command = note(captureCommand, "orvela-settings-command");
+        gtk_label_set_selectable(GTK_LABEL(command), TRUE);
+        gtk_box_pack_start(GTK_BOX(box), command, FALSE, FALSE, 0);
+        return box;
+    }
+    std::string key = keyToPress(settings_.captureShortcut.get(), hotKey_.desktopTrigger);
+    if (hotKey_.kind == Kind::working && key != settings_.captureShortcut.get().displayForUser()) {
+        std::string assigned = "Рабочий стол назначил вместо него «" + key + "»: оно из любой программы откроет окошко "
+                               "записи во «Входящие».";
+        return note(assigned.c_str(), "orvela-settings-hint");
+    }
+    return note(hint, "orvela-settings-hint");
 }
 
 GtkWidget* SettingsView::addSwitch(GtkWidget* group, const char* label, std::function<void(bool)> set) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/HotKeyState.h"
 #include "capture/ShortcutRecorder.h"
 #include "platform/GObjectPtr.h"
 #include "platform/Observable.h"
@@ -22,7 +23,10 @@ public:
     static constexpr int width = 460;
     static constexpr int margin = 20;
 
-    static std::shared_ptr<SettingsView> create(AppSettings& settings, bool hotKeyTaken,
+    // The hot key's state decides the note under the shortcut: the hint, the key
+    // the desktop assigned instead, that another program holds it, or that this
+    // desktop lets no program take a key (with the command to bind in its settings).
+    static std::shared_ptr<SettingsView> create(AppSettings& settings, const HotKeyState& hotKey,
                                                 std::function<void()> openSiteSettings);
     ~SettingsView();
     SettingsView(const SettingsView&) = delete;
@@ -41,12 +45,13 @@ public:
     std::function<void()> onShortcutRecorded;
 
 private:
-    SettingsView(AppSettings& settings, bool hotKeyTaken, std::function<void()> openSiteSettings);
+    SettingsView(AppSettings& settings, const HotKeyState& hotKey, std::function<void()> openSiteSettings);
+    GtkWidget* hotKeyNote() const;
     void build();
     GtkWidget* addSwitch(GtkWidget* group, const char* label, std::function<void(bool)> set);
 
     AppSettings& settings_;
-    const bool hotKeyTaken_;
+    const HotKeyState hotKey_;
     std::function<void()> openSiteSettings_;
     std::unique_ptr<ShortcutRecorder> recorder_;
     GObjectPtr<GtkWidget> form_;

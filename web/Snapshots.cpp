@@ -57,7 +57,7 @@ void Snapshots::run() {
         CaptureView view(empty);
         render(view.widget(), "capture-panel-empty", CaptureView::width, false);
     }
-    auto settings = SettingsView::create(AppSettings::shared(), false, [] {});
+    auto settings = SettingsView::create(AppSettings::shared(), HotKeyState{}, [] {});
     render(settings->widget(), "settings", SettingsView::width, true);
 
     waitForSite(now() + siteWait);

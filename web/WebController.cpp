@@ -1,5 +1,7 @@
 #include "web/WebController.h"
 
+#include "platform/Activation.h"
+
 #include "app/AppConfig.h"
 #include "platform/Desktop.h"
 #include "platform/Log.h"
@@ -230,7 +232,7 @@ void WebController::bringForward() {
         if (GdkWindow* surface = gtk_widget_get_window(window_.get())) gdk_window_raise(surface);
         return;
     }
-    gtk_window_present(window());
+    Activation::present(window());
 }
 
 void WebController::navigate(const std::string& path) {

@@ -171,7 +171,7 @@ struct Panel : ::testing::Test {
         hotKey = HotKey::create([weak] {
             if (auto strong = weak.lock()) strong->toggle();
         });
-        ASSERT_TRUE(hotKey->registerShortcut(Shortcut::defaultCapture));
+        ASSERT_EQ(hotKey->registerShortcut(Shortcut::defaultCapture).kind, HotKeyState::Kind::working);
         panel->onSave = [this](const std::string& text, CaptureHost::Done done) {
             saved.push_back(text);
             pendingDone = std::move(done);

@@ -48,7 +48,9 @@ struct SettingsForm : ::testing::Test {
     int beeps = 0;
 
     void open(bool hotKeyTaken) {
-        view = SettingsView::create(settings, hotKeyTaken, [this] { ++siteSettingsOpened; });
+        using Kind = HotKeyState::Kind;
+        view = SettingsView::create(settings, {hotKeyTaken ? Kind::taken : Kind::working, ""},
+                                    [this] { ++siteSettingsOpened; });
         view->recorder().beep = [this] { ++beeps; };
         gtk_window_set_title(GTK_WINDOW(window), "Настройки");
         gtk_container_add(GTK_CONTAINER(window), view->widget());
@@ -132,10 +134,28 @@ TEST_F(SettingsForm, TheHintOrTheWarningFollowsTheHotKey) {
                              "Открывать при входе в систему", "Списки, разделы, учётная запись", "Версия"})
         EXPECT_TRUE(contains(shown, text)) << text;
 
-    auto free = SettingsView::create(settings, false, [] {});
+    auto free = SettingsView::create(settings, HotKeyState{}, [] {});
     auto freeTexts = texts(free->widget());
     EXPECT_TRUE(contains(freeTexts, "Из любой программы откроет окошко записи во «Входящие»."));
     EXPECT_FALSE(contains(freeTexts, "Это сочетание уже занято другой программой — выберите другое."));
+}
+
+TEST_F(SettingsForm, ADesktopWithoutGlobalKeysOrWithAnotherAssignedKeySaysSo) {
+    using Kind = HotKeyState::Kind;
+    auto unsupported = SettingsView::create(settings, {Kind::unsupported, ""}, [] {});
+    auto shown = texts(unsupported->widget());
+    EXPECT_TRUE(contains(shown, "Этот рабочий стол не даёт программам занимать сочетания клавиш. Назначьте своё "
+                                "сочетание в настройках клавиатуры рабочего стола, с командой:"));
+    EXPECT_TRUE(contains(shown, "orvela orvela://capture"));
+    EXPECT_FALSE(contains(shown, "Это сочетание уже занято другой программой — выберите другое."));
+    EXPECT_FALSE(contains(shown, "Из любой программы откроет окошко записи во «Входящие»."));
+
+    auto assigned = SettingsView::create(settings, {Kind::working, "Ctrl+Alt+K"}, [] {});
+    EXPECT_TRUE(contains(texts(assigned->widget()), "Рабочий стол назначил вместо него «Ctrl+Alt+K»: оно из любой "
+                                                    "программы откроет окошко записи во «Входящие»."));
+    // The desktop's own spelling of the recorded shortcut is no other key.
+    auto same = SettingsView::create(settings, {Kind::working, "Ctrl+Shift+Space"}, [] {});
+    EXPECT_TRUE(contains(texts(same->widget()), "Из любой программы откроет окошко записи во «Входящие»."));
 }
 
 TEST_F(SettingsForm, SwitchesWriteTheSettingsAndTheAutostartEntry) {
@@ -178,7 +198,7 @@ TEST_F(SettingsForm, OneShortcutListenerPerShowingGoneOnceItFiredOrTheFormClosed
     EXPECT_EQ(settings.captureShortcut.subscriberCount(), shown - 1);
 
     // A second showing whose window is closed before anything is recorded.
-    auto second = SettingsView::create(settings, false, [] {});
+    auto second = SettingsView::create(settings, HotKeyState{}, [] {});
     GtkWidget* otherWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_container_add(GTK_CONTAINER(otherWindow), second->widget());
     gtk_widget_show(otherWindow);

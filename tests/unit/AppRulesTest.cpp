@@ -85,6 +85,9 @@ TEST(StatusMenu, RowsFollowTheCountAndTheCaptureKey) {
     EXPECT_EQ(taken[1].kind, StatusMenuRow::Kind::separator);
     EXPECT_EQ(taken[2].title, "Входящие");
     EXPECT_EQ(statusMenuRows(-3, true, commandShiftSpace)[2].title, "Входящие");
+    // Row 2 is the key that works: the desktop's when it assigned another.
+    EXPECT_EQ(statusMenuRows(0, false, commandShiftSpace, "Ctrl+Alt+K")[1].title, "    Ctrl+Alt+K");
+    EXPECT_EQ(statusMenuRows(0, false, commandShiftSpace, "SHIFT+LOGO+space")[1].title, "    Shift+Super+Пробел");
 }
 
 TEST(TrayIcon, TheCountIsDrawnInAndToldInTheTitle) {

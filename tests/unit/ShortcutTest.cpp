@@ -117,5 +117,13 @@ TEST(PortalTrigger, NamesModifiersAndTheKeysUsSymbol) {
     EXPECT_EQ(portalTrigger({999, Shortcut::control}), std::nullopt);
 }
 
+TEST(PortalTrigger, TheKeyToPressIsTheDesktopsWhereItAssignedAnother) {
+    EXPECT_TRUE(isSameTrigger("Ctrl+Shift+Space", Shortcut::defaultCapture));
+    EXPECT_FALSE(isSameTrigger("Ctrl+Alt+Space", Shortcut::defaultCapture));
+    EXPECT_EQ(keyToPress(Shortcut::defaultCapture, ""), "Ctrl+Shift+Пробел");
+    EXPECT_EQ(keyToPress(Shortcut::defaultCapture, "CTRL+SHIFT+space"), "Ctrl+Shift+Пробел");
+    EXPECT_EQ(keyToPress(Shortcut::defaultCapture, "Ctrl+Alt+K"), "Ctrl+Alt+K");
+}
+
 }  // namespace
 }  // namespace orvela

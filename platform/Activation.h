@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+typedef struct _GtkWindow GtkWindow;
+
+namespace orvela::Activation {
+
+// Keeps the token that came with the user's request (a portal shortcut press, a
+// notification click) for the next window presented: with it a Wayland
+// compositor, or an X11 window manager that prevents focus stealing, gives that
+// window the keyboard.
+void setToken(std::string token);
+
+// Presents the window with the kept token (used once), or else with the time of
+// the user's input that asked for it (0: the current event's time, if any).
+void present(GtkWindow* window, uint32_t time = 0);
+
+}  // namespace orvela::Activation

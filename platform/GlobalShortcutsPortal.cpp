@@ -1,0 +1,268 @@
+#include "platform/GlobalShortcutsPortal.h"
+
+#include "platform/SessionBus.h"
+
+#include <gio/gio.h>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace orvela {
+namespace {
+
+constexpr const char* portalName = "org.freedesktop.portal.Desktop";
+constexpr const char* portalPath = "/org/freedesktop/portal/desktop";
+constexpr const char* shortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
+// A portal that does not answer within this time counts as absent.
+constexpr int answerMilliseconds = 10000;
+
+using Reply = std::function<void(GVariant* reply)>;
+
+// An asynchronous method call whose reply (nothing on an error) arrives on the
+// main loop.
+void call(GDBusConnection* bus, const char* path, const char* interface, const char* method, GVariant* arguments,
+          Reply replied) {
+    g_dbus_connection_call(
+        bus, portalName, path, interface, method, arguments, nullptr, G_DBUS_CALL_FLAGS_NONE, answerMilliseconds,
+        nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<Reply> replied(static_cast<Reply*>(data));
+            GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+            (*replied)(reply);
+            if (reply) g_variant_unref(reply);
+        },
+        new Reply(std::move(replied)));
+}
+
+std::string stringOf(GVariant* dictionary, const char* key) {
+    GVariant* value = dictionary ? g_variant_lookup_value(dictionary, key, nullptr) : nullptr;
+    std::string text;
+    if (value && (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING) ||
+                  g_variant_is_of_type(value, G_VARIANT_TYPE_OBJECT_PATH)))
+        text = g_variant_get_string(value, nullptr);
+    if (value) g_variant_unref(value);
+    return text;
+}
+
+// The trigger given for the shortcut id in an a(sa{sv}) list; nothing when the
+// id is not in it.
+std::optional<std::string> triggerIn(GVariant* shortcuts, const std::string& id) {
+    if (!shortcuts || !g_variant_is_of_type(shortcuts, G_VARIANT_TYPE("a(sa{sv})"))) return std::nullopt;
+    GVariantIter iterator;
+    g_variant_iter_init(&iterator, shortcuts);
+    const char* name = nullptr;
+    GVariant* options = nullptr;
+    while (g_variant_iter_next(&iterator, "(&s@a{sv})", &name, &options)) {
+        std::optional<std::string> trigger;
+        if (id == name) trigger = stringOf(options, "trigger_description");
+        g_variant_unref(options);
+        if (trigger) return trigger;
+    }
+    return std::nullopt;
+}
+
+GVariant* tokenOptions(const std::string& handleToken, const char* otherKey = nullptr, const std::string& other = {}) {
+    GVariantBuilder options;
+    g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(handleToken.c_str()));
+    if (otherKey) g_variant_builder_add(&options, "{sv}", otherKey, g_variant_new_string(other.c_str()));
+    return g_variant_builder_end(&options);
+}
+
+// One portal request: the answer is taken once, from whichever path the
+// Response signal comes on.
+struct PendingRequest {
+    GDBusConnection* bus = nullptr;
+    std::function<void(uint32_t, GVariant*)> answered;
+    std::vector<unsigned> subscriptions;
+
+    void listenOn(const std::string& path, const std::shared_ptr<PendingRequest>& self) {
+        subscriptions.push_back(g_dbus_connection_signal_subscribe(
+            bus, portalName, "org.freedesktop.portal.Request", "Response", path.c_str(), nullptr,
+            G_DBUS_SIGNAL_FLAGS_NONE,
+            [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* parameters,
+               gpointer data) {
+                if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})"))) return;
+                auto request = *static_cast<std::shared_ptr<PendingRequest>*>(data);
+                uint32_t code = 2;
+                GVariant* results = nullptr;
+                g_variant_get(parameters, "(u@a{sv})", &code, &results);
+                request->answer(code, results);
+                g_variant_unref(results);
+            },
+            new std::shared_ptr<PendingRequest>(self),
+            [](gpointer data) { delete static_cast<std::shared_ptr<PendingRequest>*>(data); }));
+    }
+
+    void answer(uint32_t code, GVariant* results) {
+        if (!answered) return;
+        for (unsigned id : std::exchange(subscriptions, {})) g_dbus_connection_signal_unsubscribe(bus, id);
+        std::exchange(answered, nullptr)(code, results);
+    }
+};
+
+}  // namespace
+
+std::shared_ptr<GlobalShortcutsPortal> GlobalShortcutsPortal::create(std::string appId) {
+    std::shared_ptr<GlobalShortcutsPortal> portal(new GlobalShortcutsPortal(std::move(appId)));
+    portal->subscribe();
+    return portal;
+}
+
+GlobalShortcutsPortal::GlobalShortcutsPortal(std::string appId) : appId_(std::move(appId)), bus_(sessionBus()) {}
+
+GlobalShortcutsPortal::~GlobalShortcutsPortal() {
+    close();
+    for (unsigned id : subscriptions_) g_dbus_connection_signal_unsubscribe(bus_, id);
+}
+
+void GlobalShortcutsPortal::subscribe() {
+    if (!bus_) return;
+    using Handler = std::function<void(GVariant*)>;
+    auto listen = [this](const char* signal, Handler handler) {
+        subscriptions_.push_back(g_dbus_connection_signal_subscribe(
+            bus_, portalName, shortcutsInterface, signal, portalPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+            [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* parameters,
+               gpointer data) { (*static_cast<Handler*>(data))(parameters); },
+            new Handler(std::move(handler)), [](gpointer data) { delete static_cast<Handler*>(data); }));
+    };
+    std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
+    listen("Activated", [weak](GVariant* parameters) {
+        if (auto self = weak.lock()) self->activated(parameters);
+    });
+    listen("ShortcutsChanged", [weak](GVariant* parameters) {
+        if (auto self = weak.lock()) self->triggersChanged(parameters);
+    });
+}
+
+std::string GlobalShortcutsPortal::nextToken() { return "orvela" + std::to_string(++tokens_); }
+
+void GlobalShortcutsPortal::bind(Shortcut shortcut, std::function<void(Answer, const std::string&)> done) {
+    close();
+    uint64_t generation = ++generation_;
+    shortcut_ = std::move(shortcut);
+    done_ = std::move(done);
+    if (!bus_) return finish(generation, Answer::unavailable, "");
+
+    std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
+    call(bus_, portalPath, "org.freedesktop.DBus.Properties", "Get",
+         g_variant_new("(ss)", shortcutsInterface, "version"), [weak, generation](GVariant* reply) {
+             auto self = weak.lock();
+             if (!self || generation != self->generation_) return;
+             if (!reply) return self->finish(generation, Answer::unavailable, "");
+             if (self->registered_) return self->createSession(generation);
+             // Portals without the registry answer with an error; the session is
+             // asked for all the same.
+             call(self->bus_, portalPath, "org.freedesktop.host.portal.Registry", "Register",
+                  g_variant_new("(s@a{sv})", self->appId_.c_str(), g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)),
+                  [weak, generation](GVariant*) {
+                      auto self = weak.lock();
+                      if (!self || generation != self->generation_) return;
+                      self->registered_ = true;
+                      self->createSession(generation);
+                  });
+         });
+}
+
+void GlobalShortcutsPortal::request(const char* method, GVariant* arguments, const std::string& token,
+                                    Response answered) {
+    // The request's object path is known before the call: the caller's unique
+    // name without its colon, dots made underscores, then the token.
+    std::string sender = g_dbus_connection_get_unique_name(bus_) + 1;
+    for (char& c : sender) {
+        if (c == '.') c = '_';
+    }
+    auto pending = std::make_shared<PendingRequest>();
+    pending->bus = bus_;
+    pending->answered = std::move(answered);
+    pending->listenOn(std::string(portalPath) + "/request/" + sender + "/" + token, pending);
+    call(bus_, portalPath, shortcutsInterface, method, arguments, [pending](GVariant* reply) {
+        if (!reply) return pending->answer(2, nullptr);
+        // An older portal may answer on a path of its own choosing.
+        const char* path = nullptr;
+        g_variant_get(reply, "(&o)", &path);
+        if (pending->answered && path) pending->listenOn(path, pending);
+    });
+}
+
+void GlobalShortcutsPortal::createSession(uint64_t generation) {
+    std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
+    std::string token = nextToken();
+    request("CreateSession", g_variant_new("(@a{sv})", tokenOptions(token, "session_handle_token", token)), token,
+            [weak, generation](uint32_t code, GVariant* results) {
+                auto self = weak.lock();
+                if (!self || generation != self->generation_) return;
+                std::string session = code == 0 ? stringOf(results, "session_handle") : "";
+                if (session.empty() || !g_variant_is_object_path(session.c_str()))
+                    return self->finish(generation, Answer::refused, "");
+                self->session_ = session;
+                self->bindInSession(generation);
+            });
+}
+
+void GlobalShortcutsPortal::bindInSession(uint64_t generation) {
+    GVariantBuilder options;
+    g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&options, "{sv}", "description", g_variant_new_string(shortcut_.description.c_str()));
+    if (!shortcut_.preferredTrigger.empty())
+        g_variant_builder_add(&options, "{sv}", "preferred_trigger", g_variant_new_string(shortcut_.preferredTrigger.c_str()));
+    GVariantBuilder shortcuts;
+    g_variant_builder_init(&shortcuts, G_VARIANT_TYPE("a(sa{sv})"));
+    g_variant_builder_add(&shortcuts, "(s@a{sv})", shortcut_.id.c_str(), g_variant_builder_end(&options));
+
+    std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
+    std::string token = nextToken();
+    request("BindShortcuts",
+            g_variant_new("(o@a(sa{sv})s@a{sv})", session_.c_str(), g_variant_builder_end(&shortcuts), "",
+                          tokenOptions(token)),
+            token, [weak, generation](uint32_t code, GVariant* results) {
+                auto self = weak.lock();
+                if (!self || generation != self->generation_) return;
+                GVariant* list = code == 0 && results ? g_variant_lookup_value(results, "shortcuts", nullptr) : nullptr;
+                auto trigger = triggerIn(list, self->shortcut_.id);
+                if (list) g_variant_unref(list);
+                self->finish(generation, trigger ? Answer::bound : Answer::refused, trigger.value_or(""));
+            });
+}
+
+void GlobalShortcutsPortal::finish(uint64_t generation, Answer answer, const std::string& trigger) {
+    if (generation != generation_ || !done_) return;
+    auto done = std::exchange(done_, nullptr);
+    if (answer != Answer::bound) close();
+    done(answer, trigger);
+}
+
+void GlobalShortcutsPortal::close() {
+    ++generation_;
+    done_ = nullptr;
+    if (session_.empty() || !bus_) return;
+    g_dbus_connection_call(bus_, portalName, session_.c_str(), "org.freedesktop.portal.Session", "Close", nullptr,
+                           nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+    session_.clear();
+}
+
+void GlobalShortcutsPortal::activated(GVariant* parameters) {
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(osta{sv})"))) return;
+    const char* session = nullptr;
+    const char* id = nullptr;
+    uint64_t timestamp = 0;
+    GVariant* options = nullptr;
+    g_variant_get(parameters, "(&o&st@a{sv})", &session, &id, &timestamp, &options);
+    std::string token = stringOf(options, "activation_token");
+    g_variant_unref(options);
+    if (session_.empty() || session_ != session || shortcut_.id != id) return;
+    if (onActivated) onActivated(token);
+}
+
+void GlobalShortcutsPortal::triggersChanged(GVariant* parameters) {
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(oa(sa{sv}))"))) return;
+    const char* session = nullptr;
+    GVariant* shortcuts = nullptr;
+    g_variant_get(parameters, "(&o@a(sa{sv}))", &session, &shortcuts);
+    auto trigger = triggerIn(shortcuts, shortcut_.id);
+    g_variant_unref(shortcuts);
+    if (session_.empty() || session_ != session) return;
+    if (onTriggerChanged) onTriggerChanged(trigger.value_or(""));
+}
+
+}  // namespace orvela
