@@ -60,7 +60,10 @@ int recordRefusal(Display*, XErrorEvent* error) {
 std::vector<int> xinput2Keyboards(Display* display) {
     int opcode = 0, event = 0, error = 0, major = 2, minor = 0;
     if (!XQueryExtension(display, "XInputExtension", &opcode, &event, &error)) return {};
-    if (XIQueryVersion(display, &major, &minor) != Success) return {};
+    // GDK has announced its XInput2 version on this connection already, and then
+    // asking again fails; the answer does not matter: without XInput2 the grabs
+    // below fail with an error, which counts as nobody holding the key.
+    XIQueryVersion(display, &major, &minor);
     std::vector<int> devices = {XIAllMasterDevices};
     int count = 0;
     XIDeviceInfo* info = XIQueryDevice(display, XIAllMasterDevices, &count);

@@ -8,6 +8,7 @@
 #include "tests/integration/Harness.h"
 
 #include <X11/XKBlib.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/Xlib.h>
 #include <csignal>
 #include <gdk/gdkx.h>
@@ -35,6 +36,18 @@ struct OtherClient {
     ~OtherClient() { XCloseDisplay(display); }
     void grab(unsigned keycode, unsigned modifiers) {
         XGrabKey(display, static_cast<int>(keycode), modifiers, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync);
+        XSync(display, False);
+    }
+    // As the GNOME and Cinnamon window managers grab their keys.
+    void grabThroughXInput2(unsigned keycode, unsigned modifiers) {
+        int major = 2, minor = 2;
+        XIQueryVersion(display, &major, &minor);
+        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+        XISetMask(bits, XI_KeyPress);
+        XIEventMask mask{XIAllMasterDevices, sizeof bits, bits};
+        XIGrabModifiers grabbed{static_cast<int>(modifiers), 0};
+        XIGrabKeycode(display, XIAllMasterDevices, static_cast<int>(keycode), DefaultRootWindow(display), XIGrabModeAsync,
+                      XIGrabModeAsync, False, &mask, 1, &grabbed);
         XSync(display, False);
     }
 };
@@ -106,6 +119,34 @@ TEST_F(HotKeys, AFreeCombinationRunsTheActionOncePerPressWhateverTheLocks) {
     EXPECT_TRUE(runUntil([&] { return presses == 4; }));
 }
 
+TEST_F(HotKeys, HoldingTheKeyDownIsOnePress) {
+    registration.registerHotKey(Shortcut::defaultCapture);
+    ASSERT_FALSE(registration.hotKeyTaken);
+    // Held for a second and a half: the X server repeats the key meanwhile.
+    xdotool({"keydown", "--clearmodifiers", "ctrl+shift+space"});
+    runFor(1.5);
+    xdotool({"keyup", "ctrl+shift+space"});
+    ASSERT_TRUE(runUntil([&] { return presses == 1; }));
+    runFor(0.3);
+    EXPECT_EQ(presses, 1) << "every repeat toggled the panel";
+    pressHotKey();
+    EXPECT_TRUE(runUntil([&] { return presses == 2; })) << "after the release the key works again";
+}
+
+TEST_F(HotKeys, TheGrabFollowsTheLockKeysToOtherModifiers) {
+    registration.registerHotKey(Shortcut::defaultCapture);
+    // A keyboard setting moves Num Lock from Mod2 to Mod3.
+    ASSERT_EQ(std::system("xmodmap -e 'clear mod2' -e 'add mod3 = Num_Lock'"), 0);
+    runFor(0.5);
+    xdotool({"key", "Num_Lock"});
+    pressHotKey();
+    EXPECT_TRUE(runUntil([&] { return presses == 1; })) << "with Num Lock on Mod3 the key no longer works";
+    EXPECT_FALSE(registration.hotKeyTaken);
+    xdotool({"key", "Num_Lock"});
+    std::system("xmodmap -e 'clear mod3' -e 'add mod2 = Num_Lock'");
+    runFor(0.3);
+}
+
 TEST_F(HotKeys, AKeyWithoutAPositionIsGrabbedByItsKeycode) {
     // F13 where Linux puts it (the virtual X server's keymap has none of its own).
     const unsigned f13 = 191;
@@ -148,6 +189,21 @@ TEST_F(HotKeys, ACombinationHeldByAnotherProgramIsTaken) {
     EXPECT_FALSE(registration.hotKeyTaken);
     xdotool({"key", "--clearmodifiers", "alt+super+k"});
     EXPECT_TRUE(runUntil([&] { return presses == 1; }));
+}
+
+TEST_F(HotKeys, ACombinationAnotherProgramHoldsThroughXInput2IsTaken) {
+    OtherClient other;
+    other.grabThroughXInput2(65, ControlMask | ShiftMask);
+    auto log = capturedLog([&] { registration.registerHotKey(Shortcut::defaultCapture); });
+    EXPECT_TRUE(registration.hotKeyTaken);
+    EXPECT_EQ(log, "Orvela: capture key ⌃⇧Пробел is taken\n");
+    EXPECT_FALSE(registration.hotKey->registered());
+    // Looking did not take the other program's grab away.
+    capturedLog([&] { registration.registerHotKey(Shortcut::defaultCapture); });
+    EXPECT_TRUE(registration.hotKeyTaken);
+
+    registration.registerHotKey(Shortcut{40, Shortcut::option | Shortcut::command});
+    EXPECT_FALSE(registration.hotKeyTaken);
 }
 
 TEST_F(HotKeys, ACombinationWithoutControlAltOrSuperIsNeverRegistered) {
