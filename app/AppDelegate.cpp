@@ -68,11 +68,13 @@ void AppDelegate::connectApplication() {
         applicationDidFinishLaunching();
     }));
     c.push_back(SignalConnection::connect<void(GApplication*)>(application_, "activate", [this](GApplication*) {
+        Activation::takeRequestToken();
         activated();
     }));
     c.push_back(SignalConnection::connect<void(GApplication*, GFile**, gint, gchar*)>(
         application_, "open", [this](GApplication*, GFile** files, gint count, gchar*) {
             ownLaunchPending_ = false;
+            Activation::takeRequestToken();
             openURLs(addressesOf(files, count));
         }));
 }

@@ -165,6 +165,15 @@ HotKeyState HotKey::bindThroughPortal(const Shortcut& shortcut) {
     return {HotKeyState::Kind::waiting, ""};
 }
 
+bool HotKey::configureThroughDesktop() {
+    for (const auto& [id, hotKey] : instances_) {
+        if (!hotKey->portal_ || !hotKey->portalBound_ || !hotKey->portal_->canConfigure()) continue;
+        hotKey->portal_->configure("");
+        return true;
+    }
+    return false;
+}
+
 void HotKey::unregister() {
     grab_.release();
     heldKeycode_ = 0;

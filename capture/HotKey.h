@@ -41,6 +41,11 @@ public:
 
     void teardown();
 
+    // Where the desktop offers its own dialog for the key it bound (the portal's
+    // version 2), opens it for the registered hot key and says true; the recorder
+    // then leaves the choice to the desktop.
+    static bool configureThroughDesktop();
+
     const uint32_t id;
 
     // The X server time of the latest press of any hot key, 0 before the first:

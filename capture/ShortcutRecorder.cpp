@@ -1,5 +1,7 @@
 #include "capture/ShortcutRecorder.h"
 
+#include "capture/HotKey.h"
+
 #include "capture/KeyPositions.h"
 #include "capture/RecordedKey.h"
 
@@ -67,6 +69,8 @@ ShortcutRecorder::~ShortcutRecorder() {
 ShortcutRecorder* ShortcutRecorder::recordingNow() { return recordingRecorder; }
 
 void ShortcutRecorder::start() {
+    // A desktop that binds the key itself and has a dialog for it chooses there.
+    if (HotKey::configureThroughDesktop()) return;
     recording_ = true;
     recordingRecorder = this;
     // Each window's own handler runs before its shortcuts and its focused widget.

@@ -14,7 +14,9 @@ namespace orvela {
 // A button that shows the capture shortcut and, once clicked, takes the next key
 // press in any window of the application as the new one, the capture key itself
 // included. Every press while recording is swallowed, so no menu, field or hot
-// key sees it. A small button beside it brings back the default.
+// key sees it. A small button beside it brings back the default. Where the
+// desktop binds the key and offers its own dialog for it (the portal's global
+// shortcuts, version 2), the button opens that dialog instead.
 class ShortcutRecorder {
 public:
     struct Binding {

@@ -1,5 +1,7 @@
 #include "platform/Activation.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <gdk/gdkwayland.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
@@ -10,20 +12,52 @@ namespace {
 
 std::string pendingToken;
 
+// An X11 startup id ends in "_TIME" and the X server time of the user's action
+// that launched the request.
+uint32_t timeOf(const std::string& startupId) {
+    auto at = startupId.rfind("_TIME");
+    if (at == std::string::npos) return 0;
+    return static_cast<uint32_t>(std::strtoul(startupId.c_str() + at + 5, nullptr, 10));
+}
+
 }  // namespace
 
 void setToken(std::string token) { pendingToken = std::move(token); }
 
+void takeRequestToken() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display || !GDK_IS_X11_DISPLAY(display)) return;
+    const char* id = gdk_x11_display_get_startup_notification_id(display);
+    if (id && *id) pendingToken = id;
+}
+
 void present(GtkWindow* window, uint32_t time) {
     GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
     if (std::string token = std::exchange(pendingToken, {}); !token.empty()) {
-        // The display hands the token to the next window that asks for the focus.
-        if (GDK_IS_WAYLAND_DISPLAY(display))
+        if (GDK_IS_WAYLAND_DISPLAY(display)) {
+            // The display hands the token to the next window that asks for the focus.
             gdk_wayland_display_set_startup_notification_id(display, token.c_str());
-        else if (GDK_IS_X11_DISPLAY(display))
-            gdk_x11_display_set_startup_notification_id(display, token.c_str());
+        } else if (GDK_IS_X11_DISPLAY(display)) {
+            // The time of the launching action is what the window manager weighs
+            // against the program in front.
+            if (uint32_t launched = timeOf(token); launched > time) time = launched;
+            gtk_window_set_startup_id(window, token.c_str());
+        }
     }
     if (time == 0) time = gtk_get_current_event_time();
+    if (!gtk_widget_get_mapped(GTK_WIDGET(window)) && time != GDK_CURRENT_TIME && GDK_IS_X11_DISPLAY(display)) {
+        // A window manager decides on its own whether a new window gets the focus,
+        // and some refuse windows kept out of the task bar (openbox); asked once
+        // the window is on screen, with the time of the user's action, they weigh
+        // the request like any other.
+        auto* asked = new uint32_t(time);
+        g_signal_connect_data(window, "map-event", G_CALLBACK(+[](GtkWidget* widget, GdkEvent*, gpointer data) -> gboolean {
+            g_signal_handlers_disconnect_by_data(widget, data);
+            if (GdkWindow* surface = gtk_widget_get_window(widget))
+                gdk_window_focus(surface, *static_cast<uint32_t*>(data));
+            return FALSE;
+        }), asked, [](gpointer data, GClosure*) { delete static_cast<uint32_t*>(data); }, G_CONNECT_DEFAULT);
+    }
     gtk_window_present_with_time(window, time);
 }
 

@@ -13,6 +13,10 @@ namespace orvela::Activation {
 // window the keyboard.
 void setToken(std::string token);
 
+// Keeps the startup id of the launch or link being handled now (X11: the
+// application's open and activate requests carry one in their platform data).
+void takeRequestToken();
+
 // Presents the window with the kept token (used once), or else with the time of
 // the user's input that asked for it (0: the current event's time, if any).
 void present(GtkWindow* window, uint32_t time = 0);

@@ -2,6 +2,7 @@
 
 #include "platform/Activation.h"
 #include "platform/Log.h"
+#include "platform/MainQueue.h"
 #include "platform/SessionBus.h"
 
 #include <gio/gio.h>
@@ -98,12 +99,13 @@ void listen(std::function<void(const Placement&)> clicked, std::function<void()>
             g_variant_get(arguments, "(u&s)", &id, &action);
             if (g_strcmp0(action, "default") != 0) return;
             // The token the server sent just before the click lets the window
-            // opened in answer take the focus; it is good for this click only.
+            // opened in answer take the focus; it is good for this click only,
+            // whose answer comes on the next turns of the main loop.
             auto found = activationTokens.find(id);
             if (found != activationTokens.end()) Activation::setToken(found->second);
-            (*static_cast<std::function<void(const Placement&)>*>(data))(Placement{serverOf(connection, sender), id});
-            Activation::setToken({});
             activationTokens.clear();
+            (*static_cast<std::function<void(const Placement&)>*>(data))(Placement{serverOf(connection, sender), id});
+            MainQueue::async([] { MainQueue::async([] { Activation::setToken({}); }); });
         },
         new std::function<void(const Placement&)>(std::move(clicked)),
         [](gpointer data) { delete static_cast<std::function<void(const Placement&)>*>(data); });

@@ -150,6 +150,10 @@ void GlobalShortcutsPortal::bind(Shortcut shortcut, std::function<void(Answer, c
              auto self = weak.lock();
              if (!self || generation != self->generation_) return;
              if (!reply) return self->finish(generation, Answer::unavailable, "");
+             GVariant* version = nullptr;
+             g_variant_get(reply, "(v)", &version);
+             if (g_variant_is_of_type(version, G_VARIANT_TYPE_UINT32)) self->version_ = g_variant_get_uint32(version);
+             g_variant_unref(version);
              if (self->registered_) return self->createSession(generation);
              // Portals without the registry answer with an error; the session is
              // asked for all the same.
@@ -239,6 +243,16 @@ void GlobalShortcutsPortal::close() {
     g_dbus_connection_call(bus_, portalName, session_.c_str(), "org.freedesktop.portal.Session", "Close", nullptr,
                            nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
     session_.clear();
+}
+
+void GlobalShortcutsPortal::configure(const std::string& activationToken) {
+    if (!canConfigure()) return;
+    GVariantBuilder options;
+    g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
+    if (!activationToken.empty())
+        g_variant_builder_add(&options, "{sv}", "activation_token", g_variant_new_string(activationToken.c_str()));
+    call(bus_, portalPath, shortcutsInterface, "ConfigureShortcuts",
+         g_variant_new("(os@a{sv})", session_.c_str(), "", g_variant_builder_end(&options)), [](GVariant*) {});
 }
 
 void GlobalShortcutsPortal::activated(GVariant* parameters) {

@@ -42,6 +42,12 @@ public:
     // Closes the session: the shortcut stops firing.
     void close();
 
+    // Whether the portal lets the user change the bound shortcut in the desktop's
+    // own dialog (GlobalShortcuts version 2), and the session is bound.
+    bool canConfigure() const { return version_ >= 2 && !session_.empty(); }
+    // Opens that dialog; the outcome arrives through onTriggerChanged.
+    void configure(const std::string& activationToken);
+
     // A press of the bound shortcut, with the activation token the portal sent
     // (empty when none) for the window shown in answer.
     std::function<void(const std::string& activationToken)> onActivated;
@@ -69,6 +75,7 @@ private:
     std::function<void(Answer, const std::string&)> done_;
     uint64_t generation_ = 0;
     unsigned tokens_ = 0;
+    uint32_t version_ = 0;
     bool registered_ = false;
     std::vector<unsigned> subscriptions_;
 };

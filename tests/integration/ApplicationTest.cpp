@@ -274,6 +274,37 @@ TEST_F(ApplicationTest, LinksAndSecondLaunchesReachTheRunningInstance) {
     }));
 }
 
+// A capture link opened, or the capture key pressed, while another program has
+// the keyboard (just used, so a window manager that prevents focus stealing
+// sides with it) brings the panel with the keyboard in it.
+TEST_F(ApplicationTest, ACaptureLinkGivesThePanelTheKeyboardOverAnotherProgram) {
+    size_t loads = traced("loaded").size();
+    Application app;
+    ASSERT_TRUE(waitForPage(loads));
+    // A window that takes the focus as most programs' windows do.
+    Background other({"xmessage", "-xrm", "*input: true", "-name", "other-program", "-center", "another program"});
+    ASSERT_TRUE(runUntil([] { return !visibleWindows("other-program").empty(); }));
+    xdotool({"windowactivate", "--sync", visibleWindows("other-program").front()});
+    press("a");
+    runFor(0.3);
+
+    runProgram({(binaryFolder() / "orvela").string(), "orvela://capture"},
+               {"DESKTOP_STARTUP_ID=test-launch_TIME" + std::to_string(g_get_monotonic_time() / 1000)});
+    ASSERT_TRUE(runUntil(panelVisible));
+    runFor(0.3);
+    xdotool({"type", "--delay", "15", "linked capture"});
+    press("Return");
+    EXPECT_TRUE(runUntil([] { return inboxHas("linked capture"); })) << "the panel never had the keyboard";
+
+    // The same through the capture key, pressed while the other program is in front.
+    ASSERT_TRUE(runUntil([] { return !panelVisible(); }));
+    xdotool({"windowactivate", "--sync", visibleWindows("other-program").front()});
+    press("a");
+    runFor(0.3);
+    captureThroughPanel("keyed capture");
+    EXPECT_TRUE(runUntil([] { return inboxHas("keyed capture"); })) << "the panel never had the keyboard";
+}
+
 TEST_F(ApplicationTest, AClickedReminderOpensItsItemInThePage) {
     FakeNotificationServer server;
     size_t loads = traced("loaded").size();
@@ -290,9 +321,13 @@ TEST_F(ApplicationTest, AClickedReminderOpensItsItemInThePage) {
 
     ASSERT_TRUE(runUntil([&] { return server.notifications().size() == 1; }, 15));
     EXPECT_EQ(server.notifications()[0].summary, "Позвонить в банк");
-    server.click(server.notifications()[0].id);
+    // The click's activation token goes with the window it brings back.
+    std::string token = "reminder-click_TIME" + std::to_string(g_get_monotonic_time() / 1000);
+    server.click(server.notifications()[0].id, token);
     EXPECT_TRUE(runUntil([] { return traced("openItem") == std::vector<json>{"i42"}; }));
     EXPECT_TRUE(mainWindowVisible());
+    auto startupId = runProgram({"xprop", "-id", visibleWindows("Orvela").front(), "_NET_STARTUP_ID"}).out;
+    EXPECT_NE(startupId.find(token), std::string::npos) << startupId;
     Harness::shared().control("reminders=set", "[]");
 }
 

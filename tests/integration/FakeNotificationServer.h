@@ -75,8 +75,18 @@ public:
         return found;
     }
 
-    // The user clicks the notification.
-    void click(uint32_t id) {
+    // The user clicks the notification; a server that hands out activation
+    // tokens sends one just before.
+    void click(uint32_t id, const std::string& activationToken = "") {
+        if (!activationToken.empty()) {
+            GVariantBuilder token;
+            g_variant_builder_init(&token, G_VARIANT_TYPE("av"));
+            g_variant_builder_add(&token, "v", g_variant_new_uint32(id));
+            g_variant_builder_add(&token, "v", g_variant_new_string(activationToken.c_str()));
+            GVariant* reply = call("org.freedesktop.DBus.Mock", "EmitSignal",
+                                   g_variant_new("(sssav)", busName, "ActivationToken", "us", &token));
+            if (reply) g_variant_unref(reply);
+        }
         GVariantBuilder arguments;
         g_variant_builder_init(&arguments, G_VARIANT_TYPE("av"));
         g_variant_builder_add(&arguments, "v", g_variant_new_uint32(id));

@@ -34,6 +34,13 @@ public:
     void assign(const std::string& trigger) { send("Assign", g_variant_new("(s)", trigger.c_str())); }
     void refuse(bool refuse) { send("Refuse", g_variant_new("(b)", refuse)); }
     void change(const std::string& trigger) { send("Change", g_variant_new("(s)", trigger.c_str())); }
+    uint32_t configured() {
+        GVariant* reply = control("Configured", nullptr);
+        uint32_t calls = 0;
+        if (reply) g_variant_get(reply, "(u)", &calls);
+        if (reply) g_variant_unref(reply);
+        return calls;
+    }
     State state() {
         State state;
         GVariant* reply = control("State", nullptr);

@@ -160,6 +160,22 @@ TEST_F(PortalHotKey, AShortcutRecordedInTheFormIsBoundAgain) {
     EXPECT_TRUE(runUntil([&] { return presses == 1; }));
 }
 
+TEST_F(PortalHotKey, WhereTheDesktopHasADialogForTheKeyTheRecorderOpensIt) {
+    ShortcutsPortal portal({"--version", "2"});
+    registration.registerHotKey(Shortcut::defaultCapture);
+    ASSERT_TRUE(runUntil([&] { return registration.state.kind == HotKeyState::Kind::working; }));
+    DefaultsStore defaults{Harness::shared().home() / "configure-settings.json"};
+    AppSettings settings{defaults, LoginItem(Harness::shared().home() / "autostart.desktop", "/usr/bin/orvela")};
+    auto view = SettingsView::create(settings, registration.state, [] {});
+    view->recorder().start();
+    EXPECT_FALSE(view->recorder().recording());
+    EXPECT_TRUE(runUntil([&] { return portal.configured() == 1; }));
+    // The user picks another key in the desktop's dialog.
+    portal.change("Ctrl+Alt+J");
+    EXPECT_TRUE(runUntil([&] { return registration.state.desktopTrigger == "Ctrl+Alt+J"; }));
+    EXPECT_EQ(registration.state.kind, HotKeyState::Kind::working);
+}
+
 TEST_F(PortalHotKey, WithoutThePortalTheSettingsShowTheWayOut) {
     std::string log = capturedLog([&] {
         registration.registerHotKey(Shortcut::defaultCapture);
