@@ -13,7 +13,8 @@ PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchma
            libsoup-3.0-dev libxml2-dev libayatana-appindicator3-dev libx11-dev libxtst-dev \
            xvfb xserver-xorg-core xserver-xorg-video-dummy xauth x11-utils x11-xserver-utils openbox dbus dbus-x11 \
            xdotool imagemagick python3-dbusmock libglib2.0-bin desktop-file-utils appstream dpkg-dev tzdata \
-           bubblewrap xdg-dbus-proxy hunspell-ru hunspell-en-us
+           bubblewrap xdg-dbus-proxy hunspell-ru hunspell-en-us \
+           libxi-dev libxkbcommon-dev libgtk-layer-shell-dev sway grim wtype python3-gi gir1.2-glib-2.0
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
