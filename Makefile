@@ -14,7 +14,8 @@ PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchma
            xvfb xserver-xorg-core xserver-xorg-video-dummy xauth x11-utils x11-xserver-utils openbox dbus dbus-x11 \
            xdotool imagemagick python3-dbusmock libglib2.0-bin desktop-file-utils appstream dpkg-dev tzdata \
            bubblewrap xdg-dbus-proxy hunspell-ru hunspell-en-us \
-           libxi-dev libxkbcommon-dev libgtk-layer-shell-dev sway grim wtype python3-gi gir1.2-glib-2.0
+           libxi-dev libxkbcommon-dev libgtk-layer-shell-dev sway grim wtype python3-gi gir1.2-glib-2.0 \
+           lintian devscripts man-db
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -44,8 +45,9 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
 
+# Two suites at a time: each desktop suite has its own display and bus.
 test: build
-	cd $(BUILD) && ctest --output-on-failure --timeout 300
+	cd $(BUILD) && ctest --output-on-failure --timeout 300 -j2
 
 run: build
 	demo/run-demo $(BUILD)

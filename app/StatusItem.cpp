@@ -69,9 +69,9 @@ StatusItem::~StatusItem() {
 void StatusItem::publish() {
     if (indicator_) return;
     indicator_ = GObjectPtr<AppIndicator>(
-        app_indicator_new("ru.orvela.Orvela", "MenuBarIcon-symbolic", APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
+        app_indicator_new("ru.orvela.Orvela", AppStyle::menuBarIcon, APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
     if (auto icons = AppStyle::localIconFolder()) app_indicator_set_icon_theme_path(indicator_.get(), icons->c_str());
-    app_indicator_set_icon_full(indicator_.get(), "MenuBarIcon-symbolic", "Orvela");
+    app_indicator_set_icon_full(indicator_.get(), AppStyle::menuBarIcon, "Orvela");
     showCount();
     app_indicator_set_label(indicator_.get(), title_.c_str(), "");
     app_indicator_set_menu(indicator_.get(), GTK_MENU(menu_.get()));

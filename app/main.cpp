@@ -1,15 +1,53 @@
 // orvela: the desktop application. One instance per session: a second launch
 // hands its links, or just the wish to see the window, to the running one.
+#include "app/AppConfig.h"
 #include "app/AppDelegate.h"
 #include "app/LaunchOptions.h"
 #include "platform/GObjectPtr.h"
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
+
+namespace {
+
+constexpr const char* usage =
+    "Usage: orvela [-key value]... [orvela://SECTION]\n"
+    "The Orvela task manager, with a capture key that works in any program.\n"
+    "\n"
+    "  orvela://capture          open the capture panel\n"
+    "  orvela://inbox            open a section (inbox, next, projects, waiting, ...)\n"
+    "  -origin URL               the web application's address (https, or localhost)\n"
+    "  -updateFeed URL           the update feed\n"
+    "  -snapshot NAME            photograph the windows into $TMPDIR/NAME, then end\n"
+    "                            (-snapshotPaths, -snapshotSize, -snapshotCapture, -appearance)\n"
+    "  -smokeTest YES            start, print \"smoke: ok\" and end\n"
+    "  --help, --version         this text; the version\n"
+    "\n"
+    "A running instance takes the links of a second start. See orvela(1).\n";
+
+// --help and --version answer at once, without a display or the running instance.
+bool answeredAtOnce(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(usage, stdout);
+            return true;
+        }
+        if (argument == "--version") {
+            std::printf("orvela %s\n", orvela::AppConfig::version().c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (answeredAtOnce(argc, argv)) return 0;
 
     orvela::LaunchOptions launch;
     // Smoke, snapshot and test-host runs are tools of their own and never reach a

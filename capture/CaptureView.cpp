@@ -1,5 +1,7 @@
 #include "capture/CaptureView.h"
 
+#include "resources/AppStyle.h"
+
 #include <gdk/gdkkeysyms.h>
 
 namespace orvela {
@@ -71,7 +73,7 @@ CaptureView::CaptureView(CaptureModel& model) : model_(model) {
 
 GtkWidget* CaptureView::buildHeader() {
     GtkWidget* header = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
-    GtkWidget* icon = styled(gtk_image_new_from_icon_name("MenuBarIcon-symbolic", GTK_ICON_SIZE_MENU), "orvela-secondary");
+    GtkWidget* icon = styled(gtk_image_new_from_icon_name(AppStyle::menuBarIcon, GTK_ICON_SIZE_MENU), "orvela-secondary");
     gtk_box_pack_start(GTK_BOX(header), icon, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(header), styled(gtk_label_new(title), "orvela-capture-title"), FALSE, FALSE, 0);
     flashLabel_ = styled(gtk_label_new(""), "orvela-capture-flash");

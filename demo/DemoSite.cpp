@@ -287,12 +287,20 @@ int main(int argc, char** argv) {
     int port = 0;
     std::filesystem::path data;
     std::filesystem::path site = ORVELA_DEMO_SITE_FILES;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--port") == 0) port = std::atoi(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--data") == 0) data = argv[i + 1];
-        else if (std::strcmp(argv[i], "--site") == 0) site = argv[i + 1];
+    const char* usage = "usage: orvela-demo-site [--port N] [--data FILE] [--site FOLDER]\n"
+                        "Serves a stand-in of the Orvela web application on 127.0.0.1 (port 0: a free one),\n"
+                        "keeping its Inbox in FILE, and prints the address it listens on.\n";
+    for (int i = 1; i < argc; i += 2) {
+        bool valued = i + 1 < argc;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if (valued && std::strcmp(argv[i], "--port") == 0) port = std::atoi(argv[i + 1]);
+        else if (valued && std::strcmp(argv[i], "--data") == 0) data = argv[i + 1];
+        else if (valued && std::strcmp(argv[i], "--site") == 0) site = argv[i + 1];
         else {
-            std::fprintf(stderr, "usage: %s [--port N] [--data FILE] [--site FOLDER]\n", argv[0]);
+            std::fputs(usage, stderr);
             return 2;
         }
     }

@@ -143,7 +143,7 @@ TEST_F(HotKeys, TheGrabFollowsTheLockKeysToOtherModifiers) {
     EXPECT_TRUE(runUntil([&] { return presses == 1; })) << "with Num Lock on Mod3 the key no longer works";
     EXPECT_FALSE(registration.hotKeyTaken);
     xdotool({"key", "Num_Lock"});
-    std::system("xmodmap -e 'clear mod3' -e 'add mod2 = Num_Lock'");
+    EXPECT_EQ(std::system("xmodmap -e 'clear mod3' -e 'add mod2 = Num_Lock'"), 0);
     runFor(0.3);
 }
 
@@ -158,7 +158,7 @@ TEST_F(HotKeys, AKeyWithoutAPositionIsGrabbedByItsKeycode) {
     ASSERT_FALSE(registration.hotKeyTaken);
     xdotool({"key", "--clearmodifiers", "ctrl+F13"});
     EXPECT_TRUE(runUntil([&] { return presses == 1; }));
-    std::system("xmodmap -e 'keycode 191 ='");
+    EXPECT_EQ(std::system("xmodmap -e 'keycode 191 ='"), 0);
 }
 
 TEST_F(HotKeys, TheCombinationWorksWhateverKeyboardLayoutIsActive) {
@@ -310,7 +310,7 @@ TEST_F(Panel, ReturnWhileTheInputMethodComposesIsTheInputMethods) {
     EXPECT_TRUE(saved.empty()) << "Return went to the panel while a composition was open: " << saved.front();
     xdotool({"key", "Return"});
     EXPECT_TRUE(runUntil([&] { return saved.size() == 1; }));
-    std::system("xmodmap -e 'keycode 192 ='");
+    EXPECT_EQ(std::system("xmodmap -e 'keycode 192 ='"), 0);
 }
 
 TEST_F(Panel, ItsBackgroundMovesIt) {

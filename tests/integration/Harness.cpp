@@ -32,6 +32,13 @@ void Harness::prepareEnvironment() {
     std::string pattern = (std::filesystem::temp_directory_path() / "orvela-home-XXXXXX").string();
     std::filesystem::path home = ::mkdtemp(pattern.data());
     homeFolder() = home;
+    // The home goes with the test process, whether or not a test used the
+    // harness (whose end removes it too); never with a child that forked.
+    static const pid_t owner = ::getpid();
+    std::atexit([] {
+        std::error_code ignored;
+        if (::getpid() == owner) std::filesystem::remove_all(homeFolder(), ignored);
+    });
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);

@@ -1,0 +1,15 @@
+# Run by CPack on the staged package: every ELF file loses its symbols and its
+# .comment section (the compiler's version strings); the build ids stay.
+file(GLOB_RECURSE staged LIST_DIRECTORIES false "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*")
+foreach(file ${staged})
+  if(IS_SYMLINK "${file}")
+    continue()
+  endif()
+  file(READ "${file}" magic LIMIT 4 HEX)
+  if(magic STREQUAL "7f454c46")
+    execute_process(COMMAND strip --strip-unneeded --remove-section=.comment "${file}" RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR "could not strip ${file}")
+    endif()
+  endif()
+endforeach()
