@@ -24,7 +24,7 @@ std::vector<StatusMenuRow> statusMenuRows(int64_t inboxCount, bool hotKeyTaken, 
     return rows;
 }
 
-std::string statusTitle(int64_t inboxCount) { return inboxCount < 1 ? "" : " " + std::to_string(inboxCount); }
+std::string statusTitle(int64_t inboxCount) { return inboxCount < 1 ? "" : std::string(" ").append(std::to_string(inboxCount)); }
 
 LauncherBadge launcherBadge(int64_t inboxCount, bool showDockBadge) {
     bool visible = showDockBadge && inboxCount >= 1;

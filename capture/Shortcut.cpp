@@ -65,9 +65,9 @@ std::string Shortcut::keyName(uint32_t keyCode) {
     if (auto name = lookUp(fKeys, keyCode)) return std::string(*name);
     // F13 to F24 as Linux reports them (X11 keycodes 191 to 202) have no position.
     if (keyCode >= KeyPositions::unpositioned + 191 && keyCode <= KeyPositions::unpositioned + 202)
-        return "F" + std::to_string(keyCode - KeyPositions::unpositioned - 191 + 13);
+        return std::string("F").append(std::to_string(keyCode - KeyPositions::unpositioned - 191 + 13));
     if (auto letter = latinLetter(keyCode)) return std::string(*letter);
-    return "#" + std::to_string(keyCode);
+    return std::string("#").append(std::to_string(keyCode));
 }
 
 // The held modifiers in the fixed order control, option, shift, command, each

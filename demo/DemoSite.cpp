@@ -217,7 +217,7 @@ private:
         if (const char* inbox = value("inbox")) {
             state_["inbox"] = json::array();
             for (int i = 1; i <= std::atoi(inbox); ++i)
-                state_["inbox"].push_back({{"id", "i" + std::to_string(i)}, {"text", "Запись " + std::to_string(i)}});
+                state_["inbox"].push_back({{"id", std::string("i").append(std::to_string(i))}, {"text", std::string("Запись ").append(std::to_string(i))}});
             save();
         }
         if (const char* release = value("release")) {

@@ -66,7 +66,7 @@ std::optional<std::string> writeFileAtomically(const std::filesystem::path& link
     if (folder.empty()) folder = ".";
     if (auto error = createPrivateFolders(folder)) return error;
 
-    std::string temporary = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
+    std::string temporary = (folder / std::string(".").append(file.filename().string()).append(".XXXXXX")).string();
     int fd = ::mkstemp(temporary.data());
     if (fd < 0) return errnoText("cannot create a temporary file in", folder);
     bool written = writeAll(fd, contents) && ::fsync(fd) == 0;
@@ -122,7 +122,7 @@ std::optional<std::filesystem::path> moveAside(const std::filesystem::path& file
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
     for (int attempt = 0; attempt < 1000; ++attempt) {
         std::string name = file.string() + ".corrupt-" + stamp;
-        if (attempt > 0) name += "-" + std::to_string(attempt);
+        if (attempt > 0) name.append("-").append(std::to_string(attempt));
         std::filesystem::path target(name);
         std::error_code code;
         if (std::filesystem::exists(std::filesystem::symlink_status(target, code))) continue;

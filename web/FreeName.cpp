@@ -49,7 +49,7 @@ std::optional<std::filesystem::path> freeName(const std::string& suggested, cons
         extension = name.substr(dot + 1);
     }
     for (unsigned long n = 1; n < 100000; ++n) {
-        auto candidate = folder / nameWith(base, n == 1 ? "" : " " + std::to_string(n), extension);
+        auto candidate = folder / nameWith(base, n == 1 ? "" : std::string(" ").append(std::to_string(n)), extension);
         int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) {
             ::close(fd);
