@@ -225,7 +225,25 @@ void GlobalShortcutsPortal::bindInSession(uint64_t generation) {
                 GVariant* list = code == 0 && results ? g_variant_lookup_value(results, "shortcuts", nullptr) : nullptr;
                 auto trigger = triggerIn(list, self->shortcut_.id);
                 if (list) g_variant_unref(list);
-                self->finish(generation, trigger ? Answer::bound : Answer::refused, trigger.value_or(""));
+                if (!trigger) return self->finish(generation, Answer::refused, "");
+                if (!trigger->empty()) return self->finish(generation, Answer::bound, *trigger);
+                self->listAssigned(generation);
+            });
+}
+
+// A desktop that bound the shortcut without saying to what is asked for the
+// list of the session's shortcuts, which names the assigned triggers.
+void GlobalShortcutsPortal::listAssigned(uint64_t generation) {
+    std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
+    std::string token = nextToken();
+    request("ListShortcuts", g_variant_new("(o@a{sv})", session_.c_str(), tokenOptions(token)), token,
+            [weak, generation](uint32_t code, GVariant* results) {
+                auto self = weak.lock();
+                if (!self || generation != self->generation_) return;
+                GVariant* list = code == 0 && results ? g_variant_lookup_value(results, "shortcuts", nullptr) : nullptr;
+                auto trigger = triggerIn(list, self->shortcut_.id);
+                if (list) g_variant_unref(list);
+                self->finish(generation, Answer::bound, trigger.value_or(""));
             });
 }
 

@@ -63,6 +63,7 @@ private:
     void request(const char* method, GVariant* arguments, const std::string& token, Response answered);
     void createSession(uint64_t generation);
     void bindInSession(uint64_t generation);
+    void listAssigned(uint64_t generation);
     void finish(uint64_t generation, Answer answer, const std::string& trigger);
     void activated(GVariant* parameters);
     void triggersChanged(GVariant* parameters);

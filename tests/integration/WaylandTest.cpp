@@ -131,6 +131,14 @@ TEST_F(PortalHotKey, ARefusalOrAnotherAssignedTriggerIsTold) {
     EXPECT_EQ(registration.state.kind, HotKeyState::Kind::taken);
 }
 
+TEST_F(PortalHotKey, ADesktopThatBindsWithoutNamingTheTriggerIsAskedForTheList) {
+    ShortcutsPortal portal({"--quiet-bind"});
+    portal.assign("Ctrl+Alt+K");
+    registration.registerHotKey(Shortcut::defaultCapture);
+    ASSERT_TRUE(runUntil([&] { return settled(); }));
+    EXPECT_EQ(registration.state, (HotKeyState{HotKeyState::Kind::working, "Ctrl+Alt+K"}));
+}
+
 // The recorder gets its keys from the window (tested on X11); here what it
 // records must reach the portal, and the desktop's press meanwhile must not open
 // anything.
