@@ -145,6 +145,12 @@ GtkWidget* SettingsView::hotKeyNote() const {
     return note(hint, "orvela-settings-hint");
 }
 
+// A switch the user just turned slides over before it changes; setting it, even
+// to the value it shows, would stop the slide and undo the user's turn.
+void SettingsView::showSwitch(GtkWidget* toggle, bool on) {
+    if (gtk_switch_get_active(GTK_SWITCH(toggle)) != on) gtk_switch_set_active(GTK_SWITCH(toggle), on);
+}
+
 GtkWidget* SettingsView::addSwitch(GtkWidget* group, const char* label, std::function<void(bool)> set) {
     GtkWidget* toggle = gtk_switch_new();
     gtk_widget_set_valign(toggle, GTK_ALIGN_CENTER);
@@ -158,10 +164,10 @@ GtkWidget* SettingsView::addSwitch(GtkWidget* group, const char* label, std::fun
 
 void SettingsView::refresh() {
     refreshing_ = true;
-    gtk_switch_set_active(GTK_SWITCH(menuBarSwitch_), settings_.showMenuBarIcon.get());
-    gtk_switch_set_active(GTK_SWITCH(badgeSwitch_), settings_.showDockBadge.get());
+    showSwitch(menuBarSwitch_, settings_.showMenuBarIcon.get());
+    showSwitch(badgeSwitch_, settings_.showDockBadge.get());
     // The autostart entry may have changed or failed to change: ask it each time.
-    gtk_switch_set_active(GTK_SWITCH(loginSwitch_), settings_.launchAtLogin());
+    showSwitch(loginSwitch_, settings_.launchAtLogin());
     refreshing_ = false;
     recorder_->refresh();
 }

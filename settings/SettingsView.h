@@ -49,6 +49,7 @@ private:
     GtkWidget* hotKeyNote() const;
     void build();
     GtkWidget* addSwitch(GtkWidget* group, const char* label, std::function<void(bool)> set);
+    static void showSwitch(GtkWidget* toggle, bool on);
 
     AppSettings& settings_;
     const HotKeyState hotKey_;

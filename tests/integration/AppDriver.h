@@ -155,10 +155,16 @@ inline std::vector<json> traced(const std::string& call) {
     return values;
 }
 
-inline std::vector<std::string> pendingCaptures() {
+// What the application stored in its defaults file; an empty object when nothing.
+inline json storedDefaults() {
     std::ifstream file(Harness::shared().home() / ".config/orvela/defaults.json");
     auto stored = json::parse(file, nullptr, false);
-    if (!stored.is_object() || !stored.contains("pendingCaptures")) return {};
+    return stored.is_object() ? stored : json::object();
+}
+
+inline std::vector<std::string> pendingCaptures() {
+    auto stored = storedDefaults();
+    if (!stored.contains("pendingCaptures")) return {};
     return stored["pendingCaptures"].get<std::vector<std::string>>();
 }
 

@@ -183,6 +183,20 @@ TEST_F(SettingsForm, SwitchesWriteTheSettingsAndTheAutostartEntry) {
     EXPECT_EQ(siteSettingsOpened, 1);
 }
 
+TEST_F(SettingsForm, ASwitchTurnedFromTheKeyboardIsNotTurnedBackByAnotherChange) {
+    g_object_set(gtk_settings_get_default(), "gtk-enable-animations", TRUE, nullptr);
+    open(false);
+    auto switches = widgetsOf(view->widget(), GTK_TYPE_SWITCH);
+    ASSERT_EQ(switches.size(), 3u);
+    // Space on a switch slides it over before it changes; another setting stored
+    // meanwhile (another window, the tray) shows in the form without undoing it.
+    gtk_widget_activate(switches[0]);
+    settings.showDockBadge.set(false);
+    EXPECT_TRUE(runUntil([&] { return !settings.showMenuBarIcon.get(); }, 2));
+    EXPECT_FALSE(gtk_switch_get_active(GTK_SWITCH(switches[0])));
+    EXPECT_FALSE(gtk_switch_get_active(GTK_SWITCH(switches[1])));
+}
+
 TEST_F(SettingsForm, OneShortcutListenerPerShowingGoneOnceItFiredOrTheFormClosed) {
     size_t before = settings.captureShortcut.subscriberCount();
     open(false);
