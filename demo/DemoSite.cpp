@@ -13,7 +13,8 @@
 //   POST /__control?release=VERSION    /appcast.xml offers this release ("" for none)
 //   POST /__control?reject=TEXT        refuse to file captures of exactly this text ("" for none)
 //   GET  /__state                      the Inbox and the reminders, as stored; every attempt to
-//                                      file a capture; what the page reported doing ("trace")
+//                                      file a capture; what the page reported doing ("trace");
+//                                      how many requests are held unanswered ("held")
 //
 // Usage: orvela-demo-site [--port N] [--data FILE] [--site FOLDER]
 // It prints "listening on http://127.0.0.1:PORT/" once it accepts connections.
@@ -125,6 +126,7 @@ private:
         json everything = state_;
         everything["attempts"] = attempts_;
         everything["trace"] = trace_;
+        everything["held"] = held_.size();
         return everything;
     }
 

@@ -63,8 +63,8 @@ public:
     explicit Background(std::vector<std::string> arguments, std::vector<std::string> environment = {}) {
         auto argv = argvOf(arguments);
         char** env = environmentWith(environment);
-        g_spawn_async(nullptr, argv.data(), env, GSpawnFlags(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_SEARCH_PATH), nullptr,
-                      nullptr, &pid_, nullptr);
+        g_spawn_async(nullptr, argv.data(), env, GSpawnFlags(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_SEARCH_PATH),
+                      endWithTests, GINT_TO_POINTER(::getpid()), &pid_, nullptr);
         g_strfreev(env);
     }
     ~Background() { end(SIGTERM); }

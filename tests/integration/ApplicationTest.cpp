@@ -102,6 +102,7 @@ TEST_F(ApplicationTest, ARefusedQueuedTextHoldsBackTheRestUntilTheNextReady) {
     press("ctrl+r");
     ASSERT_TRUE(waitForPage(loads));
     ASSERT_TRUE(runUntil([] { return pendingCaptures().size() == 2; }));
+    EXPECT_TRUE(runUntil([] { return attempts().size() >= 2; }));
     runFor(2.5);
     EXPECT_EQ(pendingCaptures(), (std::vector<std::string>{"second", "third"}));
     EXPECT_EQ(attempts(), (std::vector<std::pair<std::string, bool>>{{"first", true}, {"second", false}}));
@@ -110,6 +111,7 @@ TEST_F(ApplicationTest, ARefusedQueuedTextHoldsBackTheRestUntilTheNextReady) {
     loads = traced("loaded").size();
     press("ctrl+r");
     ASSERT_TRUE(waitForPage(loads));
+    EXPECT_TRUE(runUntil([] { return attempts().size() >= 3; }));
     runFor(1.5);
     EXPECT_EQ(attempts().size(), 3u);
     EXPECT_EQ(pendingCaptures(), (std::vector<std::string>{"second", "third"}));

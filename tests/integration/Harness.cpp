@@ -8,6 +8,7 @@
 #include <glib.h>
 #include <libsoup/soup.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,8 +99,8 @@ void Harness::startSite() {
     int output = -1;
     GError* error = nullptr;
     GPid pid = 0;
-    if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr,
-                                  &pid, nullptr, &output, nullptr, &error))
+    if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, endWithTests,
+                                  GINT_TO_POINTER(::getpid()), &pid, nullptr, &output, nullptr, &error))
         throw std::runtime_error(std::string("cannot start the demo site: ") + error->message);
     site_ = pid;
     // "listening on http://127.0.0.1:PORT/"
@@ -110,6 +111,12 @@ void Harness::startSite() {
     auto colon = line.rfind(':');
     if (colon == std::string::npos) throw std::runtime_error("the demo site did not start: " + line);
     port_ = std::atoi(line.c_str() + colon + 1);
+}
+
+void endWithTests(gpointer testProcess) {
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // The tests may have ended before the line above.
+    if (::getppid() != GPOINTER_TO_INT(testProcess)) ::_exit(1);
 }
 
 void Harness::stopSite() {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <glib.h>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <sys/types.h>
@@ -39,6 +40,12 @@ private:
     int port_ = 0;
     pid_t site_ = 0;
 };
+
+// A child setup for g_spawn (with G_SPAWN_DO_NOT_REAP_CHILD, so this process is
+// the parent; the data is GINT_TO_POINTER(getpid())): the child ends with the
+// tests even when they crash, since one left running would keep the test runner
+// waiting for the output it shares.
+void endWithTests(gpointer testProcess);
 
 // Runs xdotool with these arguments (keys go through the X server's test
 // extension, as a person's would) and waits for it; its exit status.

@@ -1,5 +1,6 @@
 // The settings form and its shortcut recorder in a real window, with key presses
 // sent through the X server.
+#include "platform/Activation.h"
 #include "settings/SettingsView.h"
 #include "tests/integration/Harness.h"
 
@@ -54,7 +55,8 @@ struct SettingsForm : ::testing::Test {
         view->recorder().beep = [this] { ++beeps; };
         gtk_window_set_title(GTK_WINDOW(window), "Настройки");
         gtk_container_add(GTK_CONTAINER(window), view->widget());
-        gtk_widget_show(window);
+        // As the application shows its settings window.
+        Activation::present(GTK_WINDOW(window));
         ASSERT_TRUE(runUntil([&] { return gtk_window_is_active(GTK_WINDOW(window)); }));
     }
     void TearDown() override { gtk_widget_destroy(window); }
@@ -118,7 +120,7 @@ TEST_F(SettingsForm, KeysPressedWhileRecordingReachNothingElse) {
     gtk_widget_hide(window);
     runFor(0.2);
     EXPECT_FALSE(view->recorder().recording());
-    gtk_widget_show(window);
+    Activation::present(GTK_WINDOW(window));
     ASSERT_TRUE(runUntil([&] { return gtk_window_is_active(GTK_WINDOW(window)); }));
     gtk_widget_grab_focus(field);
     press("a");

@@ -334,8 +334,10 @@ TEST_F(WebHost, ACrashBeforeTheFirstPageCommittedLoadsTheStartPage) {
     harness.control("hang=1");
     web = WebController::create(defaults);
     web->onBridgeReadyChange = [this](bool ready) { readiness.push_back(ready); };
-    ASSERT_TRUE(runUntil([] { return webProcess() > 0; }));
-    runFor(0.5);
+    // Once the page's request reached the site the web process is well under way
+    // (the engine itself cannot survive one that dies while it starts).
+    ASSERT_TRUE(runUntil([&] { return harness.siteState()["held"] > 0; }));
+    ASSERT_GT(webProcess(), 0);
     ::kill(webProcess(), SIGKILL);
     runFor(1);
     harness.control("hang=0");
