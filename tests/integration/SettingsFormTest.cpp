@@ -5,6 +5,8 @@
 #include "tests/integration/Harness.h"
 
 #include <gtest/gtest.h>
+// After the test framework: Xlib's macros (None, Bool) would break its names.
+#include <gdk/gdkx.h>
 
 namespace orvela {
 namespace {
@@ -57,7 +59,15 @@ struct SettingsForm : ::testing::Test {
         gtk_container_add(GTK_CONTAINER(window), view->widget());
         // As the application shows its settings window.
         Activation::present(GTK_WINDOW(window));
-        ASSERT_TRUE(runUntil([&] { return gtk_window_is_active(GTK_WINDOW(window)); }));
+        ASSERT_TRUE(focused());
+    }
+    // The window has the keyboard, or the user clicks it to give it the keyboard.
+    bool focused() {
+        if (runUntil([&] { return gtk_window_is_active(GTK_WINDOW(window)); }, 3)) return true;
+        runUntil([&] { return gtk_widget_get_mapped(window); }, 3);
+        if (GdkWindow* surface = gtk_widget_get_window(window))
+            xdotool({"windowactivate", "--sync", std::to_string(gdk_x11_window_get_xid(surface))});
+        return runUntil([&] { return gtk_window_is_active(GTK_WINDOW(window)); });
     }
     void TearDown() override { gtk_widget_destroy(window); }
 
@@ -121,7 +131,7 @@ TEST_F(SettingsForm, KeysPressedWhileRecordingReachNothingElse) {
     runFor(0.2);
     EXPECT_FALSE(view->recorder().recording());
     Activation::present(GTK_WINDOW(window));
-    ASSERT_TRUE(runUntil([&] { return gtk_window_is_active(GTK_WINDOW(window)); }));
+    ASSERT_TRUE(focused());
     gtk_widget_grab_focus(field);
     press("a");
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(field)), "a");
