@@ -45,9 +45,11 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
 
-# Two suites at a time: each desktop suite has its own display and bus.
+# Two suites at a time: each desktop suite has its own display and bus. A suite
+# that fails runs once more (its failed run's output stays in the log): with two
+# virtual desktops on two cores, a key or a focus now and then never arrives.
 test: build
-	cd $(BUILD) && ctest --output-on-failure --timeout 300 -j2
+	cd $(BUILD) && ctest --output-on-failure --timeout 300 -j2 --repeat until-pass:2
 
 run: build
 	demo/run-demo $(BUILD)

@@ -93,6 +93,16 @@ inline std::vector<std::string> visibleWindows(const std::string& title) {
     return windows;
 }
 
+// The desktop as a failure's message tells it: the visible windows, the active
+// one, and whether a window manager runs.
+inline std::string desktopState() {
+    auto names = runProgram({"xdotool", "search", "--onlyvisible", "--name", ".", "getwindowname", "%@"}).out;
+    auto active = runProgram({"xdotool", "getactivewindow", "getwindowname"}).out;
+    bool managed = runProgram({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).out.find("window id") != std::string::npos;
+    return "visible windows:\n" + names + "active window: " + (active.empty() ? "none\n" : active) +
+           (managed ? "a window manager runs" : "no window manager");
+}
+
 inline bool mainWindowVisible() { return !visibleWindows("Orvela").empty(); }
 inline bool panelVisible() { return !visibleWindows("Запись").empty(); }
 
@@ -186,7 +196,10 @@ inline void focusMainWindow() {
 inline std::string openSettings() {
     focusMainWindow();
     press("ctrl+comma");
-    if (!runUntil([] { return !visibleWindows("Настройки").empty(); })) return "";
+    if (!runUntil([] { return !visibleWindows("Настройки").empty(); })) {
+        ADD_FAILURE() << "the settings window did not open; " << desktopState();
+        return "";
+    }
     std::string window = visibleWindows("Настройки").front();
     xdotool({"windowactivate", "--sync", window});
     runFor(0.3);
@@ -198,7 +211,7 @@ inline std::string openSettings() {
 inline void typeIntoPanel(const std::string& text) {
     ASSERT_TRUE(runUntil([] { return !panelVisible(); }));
     press("ctrl+shift+space");
-    ASSERT_TRUE(runUntil(panelVisible)) << "the capture key opened no panel";
+    ASSERT_TRUE(runUntil(panelVisible)) << "the capture key opened no panel; " << desktopState();
     runFor(0.2);
     xdotool({"type", "--delay", "15", text});
     press("Return");

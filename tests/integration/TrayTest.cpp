@@ -107,7 +107,7 @@ TEST_F(Tray, TheMenuBarSwitchRemovesTheItemAndMakesANewOne) {
     EXPECT_TRUE(runUntil([&] { return !host.itemPresent(); }));
     int registered = host.registrations();
     press("space");
-    ASSERT_TRUE(runUntil([&] { return storedSwitch() == true; })) << storedDefaults().dump();
+    ASSERT_TRUE(runUntil([&] { return storedSwitch() == true; })) << storedDefaults().dump() << "\n" << desktopState();
     EXPECT_TRUE(runUntil([&] { return host.registrations() > registered && host.itemPresent(); }))
         << host.registrations() << " registrations";
 }
