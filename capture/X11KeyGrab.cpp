@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
+#include <algorithm>
 #include <gdk/gdkx.h>
 
 namespace orvela {
@@ -105,6 +106,41 @@ bool heldThroughXInput2(Display* display, unsigned keycode, const std::vector<un
     return held;
 }
 
+// Every variant of the combination for the lock keys' current places.
+std::vector<unsigned> variantsOf(Display* display, unsigned modifiers) {
+    std::vector<unsigned> variants;
+    for (unsigned lock : lockVariants(display)) variants.push_back(modifiers | lock);
+    return variants;
+}
+
+// Grabs these variants, unless another client holds any of them; false then,
+// with those that were granted already still held (the caller lets them go).
+bool grabVariants(Display* display, unsigned keycode, const std::vector<unsigned>& variants) {
+    if (variants.empty()) return true;
+    XSync(display, False);
+    XErrorHandler previous = XSetErrorHandler(recordRefusal);
+    bool refused = heldThroughXInput2(display, keycode, variants);
+    grabRefused = false;
+    if (!refused) {
+        Window root = DefaultRootWindow(display);
+        for (unsigned variant : variants)
+            XGrabKey(display, static_cast<int>(keycode), variant, root, False, GrabModeAsync, GrabModeAsync);
+        XSync(display, False);
+        refused = grabRefused;
+    }
+    XSetErrorHandler(previous);
+    return !refused;
+}
+
+void ungrabVariants(Display* display, unsigned keycode, const std::vector<unsigned>& variants) {
+    // Releasing a variant that another program holds is harmless: X only
+    // releases a client's own grabs.
+    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    for (unsigned variant : variants) XUngrabKey(display, static_cast<int>(keycode), variant, DefaultRootWindow(display));
+    XSync(display, False);
+    XSetErrorHandler(previous);
+}
+
 }  // namespace
 
 bool X11KeyGrab::grab(unsigned keycode, unsigned modifiers) {
@@ -113,43 +149,42 @@ bool X11KeyGrab::grab(unsigned keycode, unsigned modifiers) {
     if (!display) return false;
     keycode_ = keycode;
     modifiers_ = modifiers;
-    Window root = DefaultRootWindow(display);
-    std::vector<unsigned> locks = lockVariants(display);
-    std::vector<unsigned> variants;
-    for (unsigned lock : locks) variants.push_back(modifiers | lock);
-
-    XSync(display, False);
-    XErrorHandler previous = XSetErrorHandler(recordRefusal);
-    bool refused = heldThroughXInput2(display, keycode, variants);
-    grabRefused = false;
-    if (!refused) {
-        for (unsigned variant : variants) {
-            XGrabKey(display, static_cast<int>(keycode), variant, root, False, GrabModeAsync, GrabModeAsync);
-            variants_.push_back(variant);
-        }
-        XSync(display, False);
-        refused = grabRefused;
-    }
-    XSetErrorHandler(previous);
-    if (refused) release();
-    return !refused;
+    variants_ = variantsOf(display, modifiers);
+    if (grabVariants(display, keycode, variants_)) return true;
+    release();
+    return false;
 }
 
+// Keyboard mapping changes come for many reasons (a layout switched, another
+// keyboard typed on, a key remapped); the grabs change only when the lock keys
+// moved, and the new variants are taken before the old ones go, so that the
+// combination is never free for a moment.
 bool X11KeyGrab::regrab() {
-    if (!held()) return false;
-    return grab(keycode_, modifiers_);
+    Display* display = x11Display();
+    if (!held() || !display) return false;
+    std::vector<unsigned> wanted = variantsOf(display, modifiers_);
+    if (wanted == variants_) return true;
+    std::vector<unsigned> added, dropped;
+    for (unsigned variant : wanted) {
+        if (std::find(variants_.begin(), variants_.end(), variant) == variants_.end()) added.push_back(variant);
+    }
+    for (unsigned variant : variants_) {
+        if (std::find(wanted.begin(), wanted.end(), variant) == wanted.end()) dropped.push_back(variant);
+    }
+    bool granted = grabVariants(display, keycode_, added);
+    variants_.insert(variants_.end(), added.begin(), added.end());
+    if (!granted) {
+        release();
+        return false;
+    }
+    ungrabVariants(display, keycode_, dropped);
+    variants_ = wanted;
+    return true;
 }
 
 void X11KeyGrab::release() {
     Display* display = x11Display();
-    if (display && !variants_.empty()) {
-        // Releasing a variant that another program holds is harmless: X only
-        // releases a client's own grabs.
-        XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        for (unsigned variant : variants_) XUngrabKey(display, static_cast<int>(keycode_), variant, DefaultRootWindow(display));
-        XSync(display, False);
-        XSetErrorHandler(previous);
-    }
+    if (display && !variants_.empty()) ungrabVariants(display, keycode_, variants_);
     variants_.clear();
 }
 

@@ -17,8 +17,8 @@ public:
     // XInput2 one (the GNOME and Cinnamon window managers grab that way), or when
     // there is no X11 display. Nothing half-grabbed is left behind on failure.
     bool grab(unsigned keycode, unsigned modifiers);
-    // Grabs the same combination again for the current modifier mapping (the lock
-    // keys may sit on other bits now); false when it cannot be had any more.
+    // Follows the lock keys to the bits they sit on now, without letting the
+    // combination go meanwhile; false when it cannot be had any more.
     bool regrab();
     void release();
     bool held() const { return !variants_.empty(); }

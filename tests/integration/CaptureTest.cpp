@@ -10,7 +10,10 @@
 #include <X11/XKBlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/Xlib.h>
+#include <chrono>
 #include <csignal>
+#include <memory>
+#include <optional>
 #include <gdk/gdkx.h>
 #include <sys/wait.h>
 
@@ -51,6 +54,56 @@ struct OtherClient {
         XSync(display, False);
     }
 };
+
+// Another program that keeps trying to grab a combination for three seconds, in
+// a process of its own; whether it ever got it.
+struct Contender {
+    pid_t pid = ::fork();
+    Contender(unsigned keycode, unsigned modifiers) {
+        if (pid != 0) return;
+        Display* display = XOpenDisplay(nullptr);
+        static bool refused = false;
+        XSetErrorHandler([](Display*, XErrorEvent*) {
+            refused = true;
+            return 0;
+        });
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (display && std::chrono::steady_clock::now() < end) {
+            refused = false;
+            XGrabKey(display, static_cast<int>(keycode), modifiers, DefaultRootWindow(display), False, GrabModeAsync,
+                     GrabModeAsync);
+            XSync(display, False);
+            if (!refused) ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    bool gotIt() {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 1;
+    }
+};
+
+// Runs a shell command while the main loop goes on; its exit status.
+int runBeside(const std::string& command) {
+    const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
+    GPid pid = 0;
+    if (!g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
+                       nullptr, nullptr, &pid, nullptr))
+        return -1;
+    // Shared with the watch, which may outlive a command that never ends.
+    auto status = std::make_shared<std::optional<int>>();
+    g_child_watch_add_full(
+        G_PRIORITY_DEFAULT, pid,
+        [](GPid child, int wait, gpointer data) {
+            g_spawn_close_pid(child);
+            **static_cast<std::shared_ptr<std::optional<int>>*>(data) = g_spawn_check_wait_status(wait, nullptr) ? 0 : 1;
+        },
+        new std::shared_ptr<std::optional<int>>(status),
+        [](gpointer data) { delete static_cast<std::shared_ptr<std::optional<int>>*>(data); });
+    runUntil([&] { return status->has_value(); });
+    return status->value_or(-1);
+}
 
 // A window of another program, active in front, as xmessage shows it.
 struct DummyWindow {
@@ -145,6 +198,23 @@ TEST_F(HotKeys, TheGrabFollowsTheLockKeysToOtherModifiers) {
     xdotool({"key", "Num_Lock"});
     EXPECT_EQ(std::system("xmodmap -e 'clear mod3' -e 'add mod2 = Num_Lock'"), 0);
     runFor(0.3);
+}
+
+TEST_F(HotKeys, AKeyboardChangeNeverLetsTheCombinationGo) {
+    registration.registerHotKey(Shortcut::defaultCapture);
+    // Another program keeps trying to take the combination while the keyboard
+    // mapping changes ten times (another layout, another keyboard plugged in); a
+    // grab that lapsed for a moment would go to it, or a press to the window in front.
+    Contender other(65, ControlMask | ShiftMask);
+    for (int change = 1; change <= 10; ++change) {
+        std::string keymap = change % 2 ? "F13" : "";
+        ASSERT_EQ(runBeside("xmodmap -e 'keycode 191 = " + keymap + "'"), 0);
+        runFor(0.1);
+    }
+    EXPECT_FALSE(other.gotIt());
+    EXPECT_FALSE(registration.hotKeyTaken);
+    pressHotKey();
+    EXPECT_TRUE(runUntil([&] { return presses == 1; }));
 }
 
 TEST_F(HotKeys, AKeyWithoutAPositionIsGrabbedByItsKeycode) {
