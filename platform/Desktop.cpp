@@ -1,6 +1,7 @@
 #include "platform/Desktop.h"
 
 #include "platform/Log.h"
+#include "platform/SessionBus.h"
 
 #include <gio/gio.h>
 #include <memory>
@@ -31,7 +32,7 @@ void revealFolder(const std::filesystem::path& folder) {
     if (!uri) return;
     std::string folderUri(uri);
     g_free(uri);
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    GDBusConnection* bus = sessionBus();
     if (!bus) {
         launchDefault(folderUri);
         return;
@@ -52,7 +53,6 @@ void revealFolder(const std::filesystem::path& folder) {
             launchDefault(*fallback);
         },
         new std::string(folderUri));
-    g_object_unref(bus);
 }
 
 std::filesystem::path downloadsFolder() {
