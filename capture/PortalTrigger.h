@@ -13,12 +13,17 @@ namespace orvela {
 // layout has no symbol for.
 std::optional<std::string> portalTrigger(const Shortcut& shortcut);
 
-// Whether the trigger a desktop describes ("Ctrl+Shift+Space", "CTRL+SHIFT+space")
-// is the shortcut, written in any letter case.
+// Whether one of the triggers a desktop describes in its own words is the
+// shortcut: the same modifiers and the same key, in any order, letter case or
+// language of the sentence around them. KDE writes "Ctrl+Shift+Space" (Super is
+// "Meta", "Пробел" in Russian), GNOME "Press <Shift><Control>space", several
+// joined by ", " or "or".
 bool isSameTrigger(const std::string& desktopTrigger, const Shortcut& shortcut);
 
 // What the user presses for the capture key: the shortcut as this desktop writes
-// it ("Ctrl+Shift+Пробел"), or the trigger the desktop assigned instead of it.
+// it ("Ctrl+Shift+Пробел") when the desktop bound it or said nothing, otherwise
+// the desktop's words for the key it assigned ("Meta+Alt+K"; GNOME's
+// accelerators as its settings label them, "Alt+Super+K").
 std::string keyToPress(const Shortcut& shortcut, const std::string& desktopTrigger);
 
 }  // namespace orvela
