@@ -15,7 +15,8 @@ PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchma
            xdotool imagemagick python3-dbusmock libglib2.0-bin desktop-file-utils appstream dpkg-dev tzdata \
            bubblewrap xdg-dbus-proxy hunspell-ru hunspell-en-us \
            libxi-dev libxkbcommon-dev libgtk-layer-shell-dev sway grim wtype python3-gi gir1.2-glib-2.0 \
-           lintian devscripts man-db gsettings-desktop-schemas gnome-settings-daemon-common
+           lintian devscripts man-db gsettings-desktop-schemas gnome-settings-daemon-common \
+           xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

@@ -3,6 +3,9 @@
 #include "app/AppDelegate.h"
 #include "app/AppConfig.h"
 #include "app/PageZoom.h"
+#include "capture/GnomeAccelerator.h"
+#include "capture/PortalTrigger.h"
+#include "platform/GnomeKeybinding.h"
 #include "platform/Activation.h"
 #include "platform/Desktop.h"
 #include "platform/MainQueue.h"
@@ -22,7 +25,7 @@ void AppDelegate::showSettings() {
         if (!self) return;
         if (self->settingsWindow) gtk_window_close(GTK_WINDOW(self->settingsWindow.get()));
         self->web->navigate("/settings");
-    });
+    }, keyActions());
 
     settingsWindow = GObjectPtr<GtkWidget>::retain(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     GtkWindow* window = GTK_WINDOW(settingsWindow.get());
@@ -42,6 +45,27 @@ void AppDelegate::showSettings() {
         auto self = weak.lock();
         if (self && self->settingsWindow && gtk_widget_get_visible(self->settingsWindow.get())) self->showSettings();
     };
+}
+
+SettingsView::KeyActions AppDelegate::keyActions() {
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    SettingsView::KeyActions actions;
+    actions.askAgain = [weak] {
+        if (auto self = weak.lock()) self->hotKey.askAgain();
+    };
+    // GNOME before its portal had global shortcuts: the key goes into GNOME's own
+    // keyboard settings, after the user asked for it.
+    if (hotKey.state.kind != HotKeyState::Kind::unsupported || !GnomeKeybinding().available()) return actions;
+    if (auto assigned = GnomeKeybinding().assignedAccelerator())
+        actions.assignedInGnome = keyToPress(settings->captureShortcut.get(), *assigned);
+    actions.assignInGnome = [weak] {
+        auto self = weak.lock();
+        auto accelerator = self ? gnomeAccelerator(self->settings->captureShortcut.get()) : std::nullopt;
+        if (!accelerator || !GnomeKeybinding().assign(*accelerator)) return false;
+        MainQueue::async<AppDelegate>(weak, [](AppDelegate& self) { self.showSettings(); });
+        return true;
+    };
+    return actions;
 }
 
 void AppDelegate::goFromMenu(const std::string& path) { web->navigate(path); }

@@ -5,7 +5,9 @@
 #include "app/UpdateDialogs.h"
 #include "app/MainMenu.h"
 #include "platform/Activation.h"
+#include "capture/GnomeAccelerator.h"
 #include "platform/ColorScheme.h"
+#include "platform/GnomeKeybinding.h"
 #include "platform/LauncherEntry.h"
 #include "platform/MainQueue.h"
 #include "reminders/LocalNotificationCenter.h"
@@ -149,6 +151,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     hotKey.hotKey = HotKey::create([weak] {
         if (auto self = weak.lock()) self->capture->toggle();
     });
+    hotKey.remembered = &DefaultsStore::standardUserDefaults();
     // The desktop's answer to a portal binding comes later; the tray and an open
     // settings form follow it.
     hotKey.onChange = [weak] {
@@ -218,11 +221,22 @@ void AppDelegate::open(const std::string& item) {
 
 void AppDelegate::registerHotKey(const Shortcut& shortcut) {
     hotKey.registerHotKey(shortcut);
+    followInGnome(shortcut);
     registeredShortcut_ = shortcut;
     menuNeedsUpdate();
 }
 
+// A key the user put into GNOME's settings from here follows the recorded one.
+void AppDelegate::followInGnome(const Shortcut& shortcut) {
+    if (hotKey.state.kind != HotKeyState::Kind::unsupported) return;
+    GnomeKeybinding gnome;
+    auto accelerator = gnomeAccelerator(shortcut);
+    if (accelerator && gnome.available() && gnome.find() && gnome.assignedAccelerator() != accelerator)
+        gnome.assign(*accelerator);
+}
+
 void AppDelegate::hotKeyStateChanged() {
+    followInGnome(registeredShortcut_);
     menuNeedsUpdate();
     if (settingsWindow && gtk_widget_get_visible(settingsWindow.get())) showSettings();
 }

@@ -73,6 +73,8 @@ private:
     void receive(const BridgeMessage& message);
     void registerHotKey(const Shortcut& shortcut);
     void hotKeyStateChanged();
+    void followInGnome(const Shortcut& shortcut);
+    SettingsView::KeyActions keyActions();
     void setStatusItem(bool shown);
     void updateBadge();
     // The tray menu follows the count and the capture key as they change.

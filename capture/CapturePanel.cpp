@@ -4,8 +4,10 @@
 #include "capture/KeyPanel.h"
 #include "platform/Activation.h"
 #include "platform/ActiveWindow.h"
+#include "platform/MainQueue.h"
 #include "resources/AppStyle.h"
 
+#include <algorithm>
 #include <gdk/gdkx.h>
 
 namespace orvela {
@@ -79,22 +81,53 @@ void CapturePanel::place() {
     gtk_window_resize(panel, width, height);
 
     GdkMonitor* monitor = monitorForPanel();
+    if (KeyPanel::onLayer(window_.get())) {
+        // Where the compositor picks the output, the panel is placed for the
+        // first monitor's height, then again for the one it landed on.
+        KeyPanel::placeOnLayer(window_.get(), monitor, layerMargin(monitor, height));
+        if (!monitor) placeWhereShown();
+        return;
+    }
+    if (!monitor) monitor = firstMonitor();
     if (!monitor) return;
     GdkRectangle area;
     gdk_monitor_get_workarea(monitor, &area);
-    int top = static_cast<int>(area.y + 0.32 * area.height - 0.5 * height);
-    if (KeyPanel::onLayer(window_.get())) {
-        GdkRectangle whole;
-        gdk_monitor_get_geometry(monitor, &whole);
-        KeyPanel::placeOnLayer(window_.get(), monitor, top - whole.y);
-        return;
-    }
-    gtk_window_move(panel, area.x + area.width / 2 - width / 2, top);
+    gtk_window_move(panel, area.x + area.width / 2 - width / 2, static_cast<int>(area.y + 0.32 * area.height - 0.5 * height));
+}
+
+GdkMonitor* CapturePanel::firstMonitor() {
+    GdkDisplay* display = gdk_display_get_default();
+    return display && gdk_display_get_n_monitors(display) > 0 ? gdk_display_get_monitor(display, 0) : nullptr;
+}
+
+// A layer surface is anchored at the top of the output's usable area (below
+// the bars that reserve space); its margin puts the card's centre at 32 % of
+// the output's height from there.
+int CapturePanel::layerMargin(GdkMonitor* monitor, int height) {
+    if (!monitor) monitor = firstMonitor();
+    if (!monitor) return 0;
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    GdkRectangle whole;
+    gdk_monitor_get_geometry(monitor, &whole);
+    return std::max(0, static_cast<int>(area.y - whole.y + 0.32 * area.height - 0.5 * height));
+}
+
+// The compositor tells which output the panel entered once it is on screen.
+void CapturePanel::placeWhereShown() {
+    MainQueue::after<CapturePanel>(0.05, weak_from_this(), [](CapturePanel& panel) {
+        GtkWidget* window = panel.window_.get();
+        GdkWindow* surface = gtk_widget_get_window(window);
+        if (!panel.isVisible() || !surface) return;
+        GdkMonitor* shown = gdk_display_get_monitor_at_window(gdk_window_get_display(surface), surface);
+        int height = gtk_widget_get_allocated_height(window);
+        if (shown) KeyPanel::placeOnLayer(window, nullptr, layerMargin(shown, height));
+    });
 }
 
 // The monitor under the pointer. A Wayland client learns where the pointer is
 // only over its own windows: there the monitor of the application's window that
-// had the keyboard last stands in, else the first one.
+// has the keyboard stands in, and without one the compositor chooses (nothing).
 GdkMonitor* CapturePanel::monitorForPanel() const {
     GdkDisplay* display = gdk_display_get_default();
     if (!display) return nullptr;
@@ -115,8 +148,7 @@ GdkMonitor* CapturePanel::monitorForPanel() const {
             found = gdk_display_get_monitor_at_window(display, surface);
     }
     g_list_free(toplevels);
-    if (found) return found;
-    return gdk_display_get_n_monitors(display) > 0 ? gdk_display_get_monitor(display, 0) : nullptr;
+    return found;
 }
 
 void CapturePanel::hide() {
@@ -127,8 +159,10 @@ void CapturePanel::hide() {
     gtk_widget_hide(window_.get());
 }
 
+// A panel another window covers, or one the user clicked away from, comes back
+// to the front with the keyboard; only one in front goes away.
 void CapturePanel::toggle() {
-    if (isVisible()) hide();
+    if (isVisible() && ActiveWindow::isActive(window())) hide();
     else show();
 }
 

@@ -30,7 +30,10 @@ public:
 private:
     CapturePanel();
     void place();
+    void placeWhereShown();
     GdkMonitor* monitorForPanel() const;
+    static GdkMonitor* firstMonitor();
+    static int layerMargin(GdkMonitor* monitor, int height);
 
     CaptureModel model_;
     GObjectPtr<GtkWidget> window_;

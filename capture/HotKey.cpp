@@ -8,6 +8,7 @@
 #include "platform/MainQueue.h"
 
 #include <X11/XKBlib.h>
+#include <algorithm>
 #include <X11/Xlib.h>
 #include <gdk/gdkwayland.h>
 #include <gdk/gdkx.h>
@@ -16,7 +17,6 @@ namespace orvela {
 namespace {
 
 constexpr unsigned meaningfulModifiers = ShiftMask | ControlMask | Mod1Mask | Mod4Mask;
-constexpr const char* applicationId = "ru.orvela.Orvela";
 
 bool onX11() {
     GdkDisplay* display = gdk_display_get_default();
@@ -26,6 +26,12 @@ bool onX11() {
 bool onWayland() {
     GdkDisplay* display = gdk_display_get_default();
     return display && GDK_IS_WAYLAND_DISPLAY(display);
+}
+
+HotKeyState stateOf(X11KeyGrab::Outcome outcome) {
+    using Outcome = X11KeyGrab::Outcome;
+    using Kind = HotKeyState::Kind;
+    return {outcome == Outcome::grabbed ? Kind::working : outcome == Outcome::taken ? Kind::taken : Kind::layoutSwitch, ""};
 }
 
 }  // namespace
@@ -63,31 +69,38 @@ void HotKey::installHandlerOnce() {
         auto* event = static_cast<XEvent*>(native);
         if (event->type != KeyPress && event->type != KeyRelease) return GDK_FILTER_CONTINUE;
         if (event->xkey.window != DefaultRootWindow(event->xkey.display)) return GDK_FILTER_CONTINUE;
-        if (event->type == KeyPress)
-            pressed(event->xkey.keycode, event->xkey.state, static_cast<uint32_t>(event->xkey.time));
-        else
+        if (event->type == KeyPress) {
+            bool taken = pressed(event->xkey.keycode, event->xkey.state, static_cast<uint32_t>(event->xkey.time));
+            // A synchronous grab froze the keyboard at the press: it goes on, and a
+            // press that is not ours is replayed to the window in front as if never
+            // grabbed. Other presses are not frozen, and this does nothing to them.
+            XAllowEvents(event->xkey.display, taken ? AsyncKeyboard : ReplayKeyboard, event->xkey.time);
+            XFlush(event->xkey.display);
+        } else {
             released(event->xkey.keycode);
+        }
         return GDK_FILTER_REMOVE;
     }, nullptr);
-    // The lock keys may move to other modifier bits, and the grabs with them.
+    // The lock keys may move to other modifier bits, and the layout switches to
+    // other keys, and the grabs with them.
     g_signal_connect(gdk_keymap_get_for_display(display), "keys-changed",
                      G_CALLBACK(+[](GdkKeymap*, gpointer) { keyboardMappingChanged(); }), nullptr);
 }
 
-void HotKey::pressed(unsigned keycode, unsigned state, uint32_t time) {
+bool HotKey::pressed(unsigned keycode, unsigned state, uint32_t time) {
     lastPressTime_ = time;
-    // While a new key is being recorded, the current one is a key like any other.
+    auto found = std::find_if(instances_.begin(), instances_.end(), [&](const auto& entry) {
+        return entry.second->grab_.isCombination(keycode, state & meaningfulModifiers);
+    });
+    if (found == instances_.end()) return false;
+    // While a new key is being recorded, the current one is a key like any other,
+    // with the modifiers a layout switch took out of the press put back.
     if (auto* recorder = ShortcutRecorder::recordingNow()) {
-        recorder->record(keycode, state);
-        return;
+        recorder->record(keycode, state | found->second->grab_.modifiers());
+        return true;
     }
-    for (const auto& [id, hotKey] : instances_) {
-        if (!hotKey->grab_.held() || hotKey->grab_.keycode() != keycode) continue;
-        if ((state & meaningfulModifiers) != hotKey->grab_.modifiers()) continue;
-        if (std::exchange(heldKeycode_, keycode) == keycode) return;
-        hotKey->fire();
-        return;
-    }
+    if (std::exchange(heldKeycode_, keycode) != keycode) found->second->fire();
+    return true;
 }
 
 void HotKey::released(unsigned keycode) {
@@ -96,8 +109,10 @@ void HotKey::released(unsigned keycode) {
 
 void HotKey::keyboardMappingChanged() {
     for (const auto& [id, hotKey] : instances_) {
-        if (!hotKey->grab_.held() || hotKey->grab_.regrab()) continue;
-        hotKey->stateChanged({HotKeyState::Kind::taken, ""});
+        if (!hotKey->grab_.held()) continue;
+        auto before = hotKey->grab_.outcome();
+        auto now = hotKey->grab_.regrab();
+        if (now != before) hotKey->stateChanged(stateOf(now));
     }
 }
 
@@ -119,56 +134,100 @@ HotKeyState HotKey::registerShortcut(const Shortcut& shortcut) {
     if (onWayland()) return bindThroughPortal(shortcut);
     auto keycode = KeyPositions::x11Keycode(shortcut.keyCode);
     if (!onX11()) return {HotKeyState::Kind::unsupported, ""};
-    if (!keycode || !grab_.grab(*keycode, KeyPositions::x11Modifiers(shortcut.modifiers)))
-        return {HotKeyState::Kind::taken, ""};
-    return {HotKeyState::Kind::working, ""};
+    if (!keycode) return {HotKeyState::Kind::taken, ""};
+    return stateOf(grab_.grab(*keycode, KeyPositions::x11Modifiers(shortcut.modifiers)));
 }
 
 HotKeyState HotKey::bindThroughPortal(const Shortcut& shortcut) {
     if (!portal_) {
-        portal_ = GlobalShortcutsPortal::create(applicationId);
+        portal_ = GlobalShortcutsPortal::create();
         uint32_t hotKeyId = id;
-        portal_->onActivated = [hotKeyId](const std::string& token) {
-            auto found = instances_.find(hotKeyId);
-            if (found == instances_.end()) return;
-            HotKey& hotKey = *found->second;
-            // The desktop, not this program, saw the key: the recorder is handed
-            // the combination the desktop reports.
-            if (auto* recorder = ShortcutRecorder::recordingNow()) {
-                auto keycode = KeyPositions::x11Keycode(hotKey.portalShortcut_.keyCode);
-                if (keycode) recorder->record(*keycode, KeyPositions::x11Modifiers(hotKey.portalShortcut_.modifiers));
-                return;
-            }
-            Activation::setToken(token);
-            hotKey.fire();
+        auto found = [hotKeyId]() -> HotKey* {
+            auto entry = instances_.find(hotKeyId);
+            return entry == instances_.end() ? nullptr : entry->second.get();
         };
-        portal_->onTriggerChanged = [hotKeyId](const std::string& trigger) {
-            auto found = instances_.find(hotKeyId);
-            if (found == instances_.end()) return;
-            found->second->portalBound_ = !trigger.empty();
-            found->second->stateChanged({trigger.empty() ? HotKeyState::Kind::taken : HotKeyState::Kind::working, trigger});
+        portal_->onActivated = [found](const std::string& token) {
+            HotKey* hotKey = found();
+            if (!hotKey) return;
+            Activation::setToken(token);
+            hotKey->fire();
+        };
+        portal_->onTriggerChanged = [found](const std::string& trigger) {
+            HotKey* hotKey = found();
+            if (!hotKey) return;
+            hotKey->portalBound_ = !trigger.empty();
+            hotKey->stateChanged(hotKey->portalState(trigger.empty() ? HotKeyState::Kind::unassigned : HotKeyState::Kind::working, trigger));
+        };
+        // The key is dead until a new session binds it: the state says so
+        // meanwhile, and a desktop that keeps ending sessions is asked less often.
+        portal_->onSessionLost = [found](bool portalGone) {
+            HotKey* hotKey = found();
+            if (!hotKey) return;
+            hotKey->portalBound_ = false;
+            hotKey->stateChanged(hotKey->portalState(HotKeyState::Kind::waiting, ""));
+            if (portalGone) return;
+            double delay = hotKey->rebindDelay_;
+            hotKey->rebindDelay_ = std::min(hotKey->rebindDelay_ * 2, 60.0);
+            uint32_t hotKeyId = hotKey->id;
+            MainQueue::after(delay, [hotKeyId] {
+                auto entry = instances_.find(hotKeyId);
+                if (entry != instances_.end()) entry->second->bindAgain();
+            });
+        };
+        portal_->onPortalReturned = [found] {
+            HotKey* hotKey = found();
+            if (!hotKey) return;
+            hotKey->portalBound_ = false;
+            hotKey->bindAgain();
         };
     }
     portalShortcut_ = shortcut;
     uint32_t hotKeyId = id;
-    portal_->bind({"capture", "Быстрая запись во «Входящие»", portalTrigger(shortcut).value_or("")},
+    portal_->bind({"capture", "Быстрая запись во «Входящие»", portalTrigger(shortcut).value_or("")}, mayAskDesktop_,
                   [hotKeyId](GlobalShortcutsPortal::Answer answer, const std::string& trigger) {
                       auto found = instances_.find(hotKeyId);
                       if (found == instances_.end()) return;
+                      HotKey& hotKey = *found->second;
                       using Answer = GlobalShortcutsPortal::Answer;
-                      found->second->portalBound_ = answer == Answer::bound;
-                      auto kind = answer == Answer::bound     ? HotKeyState::Kind::working
-                                  : answer == Answer::refused ? HotKeyState::Kind::taken
-                                                              : HotKeyState::Kind::unsupported;
-                      found->second->stateChanged({kind, trigger});
+                      using Kind = HotKeyState::Kind;
+                      hotKey.portalBound_ = answer == Answer::bound;
+                      if (answer == Answer::bound || answer == Answer::unassigned) hotKey.rebindDelay_ = 1;
+                      auto kind = answer == Answer::bound        ? Kind::working
+                                  : answer == Answer::unassigned ? Kind::unassigned
+                                  : answer == Answer::declined   ? Kind::declined
+                                  : answer == Answer::refused    ? Kind::taken
+                                                                 : Kind::unsupported;
+                      hotKey.stateChanged(hotKey.portalState(kind, trigger));
                   });
-    return {HotKeyState::Kind::waiting, ""};
+    return portalState(HotKeyState::Kind::waiting, "");
 }
 
-bool HotKey::configureThroughDesktop() {
+HotKeyState HotKey::portalState(HotKeyState::Kind kind, const std::string& trigger) const {
+    bool desktop = kind != HotKeyState::Kind::unsupported;
+    return {kind, trigger, desktop, desktop && portal_ && portal_->version() >= 2};
+}
+
+void HotKey::bindAgain() {
+    if (!portal_ || portalBound_) return;
+    bindThroughPortal(portalShortcut_);
+}
+
+bool HotKey::desktopBinds() {
     for (const auto& [id, hotKey] : instances_) {
-        if (!hotKey->portal_ || !hotKey->portalBound_ || !hotKey->portal_->canConfigure()) continue;
-        hotKey->portal_->configure("");
+        if (hotKey->portal_ && hotKey->portal_->version() > 0) return true;
+    }
+    return false;
+}
+
+void HotKey::setMayAskDesktop(bool mayAsk) { mayAskDesktop_ = mayAsk; }
+
+bool HotKey::configureThroughDesktop(GtkWindow* parent) {
+    for (const auto& [id, hotKey] : instances_) {
+        if (!hotKey->portal_ || !hotKey->portal_->canConfigure()) continue;
+        std::weak_ptr<GlobalShortcutsPortal> portal = hotKey->portal_;
+        Activation::exportForPortal(parent, [portal](const std::string& handle, const std::string& token) {
+            if (auto open = portal.lock()) open->configure(handle, token);
+        });
         return true;
     }
     return false;

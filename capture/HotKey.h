@@ -9,6 +9,8 @@
 #include <map>
 #include <memory>
 
+typedef struct _GtkWindow GtkWindow;
+
 namespace orvela {
 
 class GlobalShortcutsPortal;
@@ -44,7 +46,13 @@ public:
     // Where the desktop offers its own dialog for the key it bound (the portal's
     // version 2), opens it for the registered hot key and says true; the recorder
     // then leaves the choice to the desktop.
-    static bool configureThroughDesktop();
+    static bool configureThroughDesktop(GtkWindow* parent);
+    // Whether the desktop owns the binding (the portal answered): the key is
+    // chosen in the desktop, not recorded here.
+    static bool desktopBinds();
+    // Whether the desktop may ask the user for the key again; false after the
+    // user declined it there, until the user asks for it.
+    void setMayAskDesktop(bool mayAsk);
 
     const uint32_t id;
 
@@ -55,11 +63,14 @@ public:
 private:
     explicit HotKey(uint32_t id, std::function<void()> action);
     static void installHandlerOnce();
-    static void pressed(unsigned keycode, unsigned state, uint32_t time);
+    // Whether the press was a hot key's, or the recorder's; any other goes back to the window in front.
+    static bool pressed(unsigned keycode, unsigned state, uint32_t time);
     static void released(unsigned keycode);
     static void keyboardMappingChanged();
     void fire();
     HotKeyState bindThroughPortal(const Shortcut& shortcut);
+    HotKeyState portalState(HotKeyState::Kind kind, const std::string& trigger) const;
+    void bindAgain();
     void stateChanged(const HotKeyState& state);
 
     std::function<void()> action_;
@@ -67,6 +78,9 @@ private:
     std::shared_ptr<GlobalShortcutsPortal> portal_;
     Shortcut portalShortcut_;
     bool portalBound_ = false;
+    bool mayAskDesktop_ = true;
+    // Seconds before binding again after the desktop ended the session.
+    double rebindDelay_ = 1;
 
     static inline std::map<uint32_t, std::shared_ptr<HotKey>> instances_;
     static inline uint32_t nextId_ = 1;

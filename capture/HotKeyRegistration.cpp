@@ -1,5 +1,6 @@
 #include "capture/HotKeyRegistration.h"
 
+#include "platform/DefaultsStore.h"
 #include "platform/Log.h"
 
 namespace orvela {
@@ -17,14 +18,24 @@ void HotKeyRegistration::registerHotKey(const Shortcut& shortcut) {
     };
     hotKey->unregister();
     if (!shortcut.hasRequiredModifier()) return settle({HotKeyState::Kind::taken, ""});
+    hotKey->setMayAskDesktop(!(remembered && remembered->boolForKey(declinedKey)));
     settle(hotKey->registerShortcut(shortcut));
+}
+
+void HotKeyRegistration::askAgain() {
+    // Failing to forget only means the desktop is asked this once more.
+    if (remembered) remembered->removeObjectForKey(declinedKey);
+    registerHotKey(shortcut_);
+    if (onChange) onChange();
 }
 
 void HotKeyRegistration::settle(const HotKeyState& now) {
     state = now;
     hotKeyTaken = now.kind != HotKeyState::Kind::working;
+    if (now.kind == HotKeyState::Kind::declined && remembered && !remembered->boolForKey(declinedKey))
+        remembered->setBool(true, declinedKey);
     // One line per failed registration, whether the answer came at once or later.
-    if (now.kind == HotKeyState::Kind::taken || now.kind == HotKeyState::Kind::unsupported)
+    if (now.kind != HotKeyState::Kind::working && now.kind != HotKeyState::Kind::waiting)
         log("capture key " + shortcut_.display() + " is taken");
 }
 

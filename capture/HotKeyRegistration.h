@@ -8,6 +8,8 @@
 
 namespace orvela {
 
+class DefaultsStore;
+
 // The capture shortcut's registration as the application keeps it: the one hot
 // key, where it stands, and whether the current shortcut works.
 class HotKeyRegistration {
@@ -28,6 +30,14 @@ public:
     // without Control, Alt or Super, or one another program holds, is not
     // registered: hotKeyTaken becomes true and one line is logged.
     void registerHotKey(const Shortcut& shortcut);
+
+    // Where a refusal by the user in the desktop's own dialog is remembered, so
+    // that the desktop does not ask again at every start (absent: not remembered).
+    DefaultsStore* remembered = nullptr;
+    static constexpr const char* declinedKey = "captureKeyDeclined";
+    // The user wants the desktop to ask again: the refusal is forgotten and the
+    // current shortcut bound anew.
+    void askAgain();
 
 private:
     void settle(const HotKeyState& state);

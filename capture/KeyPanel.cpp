@@ -28,9 +28,10 @@ GtkWidget* create() {
         gtk_layer_init_for_window(panel);
         gtk_layer_set_namespace(panel, "orvela-capture");
         gtk_layer_set_layer(panel, GTK_LAYER_SHELL_LAYER_OVERLAY);
-        // The keyboard when the panel appears or is clicked, the other programs'
-        // again when the user clicks them.
-        gtk_layer_set_keyboard_mode(panel, GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND);
+        // All of the keyboard while the panel is shown: with keyboard on demand a
+        // compositor may leave it with the program in front, and older layer-shell
+        // versions give such a surface none. The panel is only shown to be typed into.
+        gtk_layer_set_keyboard_mode(panel, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
         gtk_layer_set_anchor(panel, GTK_LAYER_SHELL_EDGE_TOP, TRUE);
     }
     return window;

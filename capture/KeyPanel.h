@@ -15,8 +15,8 @@ GtkWidget* create();
 // Whether the window is a layer surface, placed by anchors and margins.
 bool onLayer(GtkWidget* window);
 
-// Puts a layer surface on the monitor with its top edge this far below the
-// monitor's top, centred across.
+// Puts a layer surface on the monitor (nothing: the output the compositor
+// chooses) with its top edge this far below the top of the usable area, centred across.
 void placeOnLayer(GtkWidget* window, GdkMonitor* monitor, int top);
 
 // Without a compositor nothing is transparent: the window is cut to the card's

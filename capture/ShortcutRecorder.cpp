@@ -9,6 +9,9 @@ namespace orvela {
 namespace {
 
 constexpr const char* recordingTitle = "Нажмите сочетание…";
+constexpr const char* desktopSettingsHint =
+    "Это сочетание назначает рабочий стол. Изменить его можно в настройках клавиатуры рабочего стола: "
+    "действие «Быстрая запись во «Входящие»» программы Orvela.";
 
 // GDK's modifier state in the flags a shortcut is made of; Caps Lock comes
 // along as the lock flag, which the shortcut then leaves out.
@@ -69,8 +72,13 @@ ShortcutRecorder::~ShortcutRecorder() {
 ShortcutRecorder* ShortcutRecorder::recordingNow() { return recordingRecorder; }
 
 void ShortcutRecorder::start() {
-    // A desktop that binds the key itself and has a dialog for it chooses there.
-    if (HotKey::configureThroughDesktop()) return;
+    // A desktop that binds the key itself chooses it: in its own dialog where it
+    // has one, otherwise in its keyboard settings, which the recorder points to.
+    if (HotKey::desktopBinds()) {
+        GtkWidget* top = gtk_widget_get_toplevel(button_);
+        if (!HotKey::configureThroughDesktop(GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr)) showWhereToChange();
+        return;
+    }
     recording_ = true;
     recordingRecorder = this;
     // Each window's own handler runs before its shortcuts and its focused widget.
@@ -116,6 +124,19 @@ void ShortcutRecorder::record(unsigned hardwareKeycode, unsigned state) {
     }
 }
 
+void ShortcutRecorder::showWhereToChange() {
+    if (!whereToChange_) {
+        whereToChange_ = gtk_popover_new(button_);
+        GtkWidget* text = gtk_label_new(desktopSettingsHint);
+        gtk_label_set_line_wrap(GTK_LABEL(text), TRUE);
+        gtk_label_set_max_width_chars(GTK_LABEL(text), 40);
+        g_object_set(text, "margin", 12, nullptr);
+        gtk_container_add(GTK_CONTAINER(whereToChange_), text);
+        gtk_widget_show(text);
+    }
+    gtk_popover_popup(GTK_POPOVER(whereToChange_));
+}
+
 std::string ShortcutRecorder::resetTooltip() const {
     gchar* text = gtk_widget_get_tooltip_text(reset_);
     std::string tooltip = text ? text : "";
@@ -126,7 +147,8 @@ std::string ShortcutRecorder::resetTooltip() const {
 void ShortcutRecorder::refresh() {
     Shortcut current = shortcut_.get();
     gtk_button_set_label(GTK_BUTTON(button_), recording_ ? recordingTitle : current.displayForUser().c_str());
-    gtk_widget_set_visible(reset_, !recording_ && current != Shortcut::defaultCapture);
+    // A key the desktop chooses is not brought back from here either.
+    gtk_widget_set_visible(reset_, !recording_ && current != Shortcut::defaultCapture && !HotKey::desktopBinds());
 }
 
 }  // namespace orvela

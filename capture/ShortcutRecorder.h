@@ -15,8 +15,9 @@ namespace orvela {
 // press in any window of the application as the new one, the capture key itself
 // included. Every press while recording is swallowed, so no menu, field or hot
 // key sees it. A small button beside it brings back the default. Where the
-// desktop binds the key and offers its own dialog for it (the portal's global
-// shortcuts, version 2), the button opens that dialog instead.
+// desktop binds the key (the portal's global shortcuts), the button opens the
+// desktop's own dialog for it where there is one (version 2), and otherwise says
+// where the desktop's settings change it.
 class ShortcutRecorder {
 public:
     struct Binding {
@@ -37,6 +38,8 @@ public:
     std::string title() const { return gtk_button_get_label(GTK_BUTTON(button_)); }
     bool resetShown() const { return gtk_widget_get_visible(reset_); }
     std::string resetTooltip() const;
+    // Whether it shows where the desktop's settings change a key the desktop binds.
+    bool pointsToDesktopSettings() const { return whereToChange_ && gtk_widget_get_visible(whereToChange_); }
     void start();
     void stop();
     // Shows the bound value again; after it changed elsewhere, too.
@@ -53,6 +56,7 @@ public:
 
 private:
     bool keyPressed(const GdkEventKey* event);
+    void showWhereToChange();
 
     Binding shortcut_;
     bool recording_ = false;
@@ -60,6 +64,7 @@ private:
     GObjectPtr<GtkWidget> box_;
     GtkWidget* button_;
     GtkWidget* reset_;
+    GtkWidget* whereToChange_ = nullptr;
     std::vector<SignalConnection> connections_;
 };
 

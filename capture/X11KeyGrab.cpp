@@ -1,5 +1,6 @@
 #include "capture/X11KeyGrab.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
@@ -114,8 +115,9 @@ std::vector<unsigned> variantsOf(Display* display, unsigned modifiers) {
 }
 
 // Grabs these variants, unless another client holds any of them; false then,
-// with those that were granted already still held (the caller lets them go).
-bool grabVariants(Display* display, unsigned keycode, const std::vector<unsigned>& variants) {
+// with those that were granted already still held (the caller lets them go). A
+// synchronous grab freezes the keyboard at each press until it is allowed on.
+bool grabVariants(Display* display, unsigned keycode, const std::vector<unsigned>& variants, bool synchronous) {
     if (variants.empty()) return true;
     XSync(display, False);
     XErrorHandler previous = XSetErrorHandler(recordRefusal);
@@ -124,7 +126,8 @@ bool grabVariants(Display* display, unsigned keycode, const std::vector<unsigned
     if (!refused) {
         Window root = DefaultRootWindow(display);
         for (unsigned variant : variants)
-            XGrabKey(display, static_cast<int>(keycode), variant, root, False, GrabModeAsync, GrabModeAsync);
+            XGrabKey(display, static_cast<int>(keycode), variant, root, False, GrabModeAsync,
+                     synchronous ? GrabModeSync : GrabModeAsync);
         XSync(display, False);
         refused = grabRefused;
     }
@@ -141,51 +144,141 @@ void ungrabVariants(Display* display, unsigned keycode, const std::vector<unsign
     XSetErrorHandler(previous);
 }
 
+// Moves the grabs in held to those wanted, the new ones taken before the old
+// ones go, so that the combination is never free for a moment. When another
+// client holds one of the new ones, all of them go and held is left empty.
+bool moveGrabs(Display* display, unsigned keycode, std::vector<unsigned>& held, const std::vector<unsigned>& wanted,
+               bool synchronous) {
+    std::vector<unsigned> added, dropped;
+    for (unsigned variant : wanted) {
+        if (std::find(held.begin(), held.end(), variant) == held.end()) added.push_back(variant);
+    }
+    for (unsigned variant : held) {
+        if (std::find(wanted.begin(), wanted.end(), variant) == wanted.end()) dropped.push_back(variant);
+    }
+    if (!grabVariants(display, keycode, added, synchronous)) {
+        held.insert(held.end(), added.begin(), added.end());
+        ungrabVariants(display, keycode, held);
+        held.clear();
+        return false;
+    }
+    if (!dropped.empty()) ungrabVariants(display, keycode, dropped);
+    held = wanted;
+    return true;
+}
+
+// Whether the key, in this group, sets the modifier when pressed while the held
+// modifiers are down: the held ones may choose another level of the key, whose
+// action is then something else (ISO_Next_Group's LockGroup).
+bool setsModifier(XkbDescPtr xkb, unsigned key, unsigned group, unsigned held, unsigned modifier) {
+    XkbKeyTypePtr type = XkbKeyKeyType(xkb, key, group);
+    unsigned level = 0;
+    for (int i = 0; i < type->map_count; ++i) {
+        const XkbKTMapEntryRec& entry = type->map[i];
+        if (entry.active && (held & type->mods.mask) == entry.mods.mask) {
+            level = entry.level;
+            break;
+        }
+    }
+    if (!XkbKeyHasActions(xkb, key) || level >= XkbKeyGroupsWidth(xkb, key)) return false;
+    const XkbAction* action = XkbKeyActionEntry(xkb, key, level, group);
+    if (action->type != XkbSA_SetMods && action->type != XkbSA_LatchMods && action->type != XkbSA_LockMods)
+        return false;
+    unsigned mods = action->mods.flags & XkbSA_UseModMapMods ? xkb->map->modmap[key] : action->mods.mask;
+    return mods & modifier;
+}
+
+// The modifiers of the combination that a key of the layout gives alone but not
+// while some of the others are held, with the keys that give each.
+std::vector<X11KeyGrab::Switch> layoutSwitches(Display* display, unsigned modifiers) {
+    XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbKeyActionsMask | XkbModifierMapMask,
+                               XkbUseCoreKbd);
+    if (!xkb) return {};
+    std::vector<X11KeyGrab::Switch> switches;
+    for (unsigned modifier = 1; modifier <= modifiers; modifier <<= 1) {
+        if (!(modifiers & modifier)) continue;
+        const unsigned others = modifiers & ~modifier;
+        X11KeyGrab::Switch found{modifier, {}};
+        bool switched = false;
+        for (unsigned key = xkb->min_key_code; key <= xkb->max_key_code; ++key) {
+            bool gives = false;
+            for (unsigned group = 0; group < unsigned(XkbKeyNumGroups(xkb, key)); ++group) {
+                if (!setsModifier(xkb, key, group, 0, modifier)) continue;
+                gives = true;
+                // Every non-empty subset of the other modifiers, held before this key.
+                for (unsigned held = others; held; held = (held - 1) & others) {
+                    if (!setsModifier(xkb, key, group, held, modifier)) switched = true;
+                }
+            }
+            if (gives) found.keys.push_back(key);
+        }
+        if (switched) switches.push_back(std::move(found));
+    }
+    XkbFreeKeyboard(xkb, 0, True);
+    return switches;
+}
+
 }  // namespace
 
-bool X11KeyGrab::grab(unsigned keycode, unsigned modifiers) {
+X11KeyGrab::Outcome X11KeyGrab::grab(unsigned keycode, unsigned modifiers) {
     release();
-    Display* display = x11Display();
-    if (!display) return false;
     keycode_ = keycode;
     modifiers_ = modifiers;
-    variants_ = variantsOf(display, modifiers);
-    if (grabVariants(display, keycode, variants_)) return true;
-    release();
-    return false;
+    return follow();
 }
 
 // Keyboard mapping changes come for many reasons (a layout switched, another
 // keyboard typed on, a key remapped); the grabs change only when the lock keys
-// moved, and the new variants are taken before the old ones go, so that the
-// combination is never free for a moment.
-bool X11KeyGrab::regrab() {
+// or the layout switches moved.
+X11KeyGrab::Outcome X11KeyGrab::regrab() {
+    if (!held()) return Outcome::taken;
+    return follow();
+}
+
+X11KeyGrab::Outcome X11KeyGrab::follow() {
     Display* display = x11Display();
-    if (!held() || !display) return false;
-    std::vector<unsigned> wanted = variantsOf(display, modifiers_);
-    if (wanted == variants_) return true;
-    std::vector<unsigned> added, dropped;
-    for (unsigned variant : wanted) {
-        if (std::find(variants_.begin(), variants_.end(), variant) == variants_.end()) added.push_back(variant);
-    }
-    for (unsigned variant : variants_) {
-        if (std::find(wanted.begin(), wanted.end(), variant) == wanted.end()) dropped.push_back(variant);
-    }
-    bool granted = grabVariants(display, keycode_, added);
-    variants_.insert(variants_.end(), added.begin(), added.end());
-    if (!granted) {
+    if (!display || !moveGrabs(display, keycode_, variants_, variantsOf(display, modifiers_), false)) {
         release();
-        return false;
+        return outcome_ = Outcome::taken;
     }
-    ungrabVariants(display, keycode_, dropped);
-    variants_ = wanted;
-    return true;
+    switches_ = layoutSwitches(display, modifiers_);
+    // The first modifier key pressed always gives its modifier, so a press lacks
+    // some of the switching ones, never all of the combination's.
+    std::vector<unsigned> switched;
+    unsigned switching = 0;
+    for (const Switch& each : switches_) switching |= each.modifier;
+    for (unsigned missing = switching; missing; missing = (missing - 1) & switching) {
+        if (missing == modifiers_) continue;
+        for (unsigned variant : variantsOf(display, modifiers_ & ~missing)) switched.push_back(variant);
+    }
+    if (!moveGrabs(display, keycode_, switched_, switched, true)) return outcome_ = Outcome::layoutSwitch;
+    return outcome_ = Outcome::grabbed;
+}
+
+bool X11KeyGrab::isCombination(unsigned keycode, unsigned modifiers) const {
+    if (!held() || keycode != keycode_ || (modifiers & ~modifiers_)) return false;
+    if (modifiers == modifiers_) return true;
+    Display* display = x11Display();
+    if (switched_.empty() || !display) return false;
+    char down[32] = {};
+    XQueryKeymap(display, down);
+    auto isDown = [&](unsigned key) { return (down[key / 8] >> (key % 8)) & 1; };
+    const unsigned missing = modifiers_ & ~modifiers;
+    unsigned confirmed = 0;
+    for (const Switch& each : switches_) {
+        if ((missing & each.modifier) && std::any_of(each.keys.begin(), each.keys.end(), isDown))
+            confirmed |= each.modifier;
+    }
+    return confirmed == missing;
 }
 
 void X11KeyGrab::release() {
     Display* display = x11Display();
     if (display && !variants_.empty()) ungrabVariants(display, keycode_, variants_);
+    if (display && !switched_.empty()) ungrabVariants(display, keycode_, switched_);
     variants_.clear();
+    switched_.clear();
+    switches_.clear();
 }
 
 }  // namespace orvela

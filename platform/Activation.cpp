@@ -1,5 +1,6 @@
 #include "platform/Activation.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <gdk/gdkwayland.h>
@@ -59,6 +60,54 @@ void present(GtkWindow* window, uint32_t time) {
         }), asked, [](gpointer data, GClosure*) { delete static_cast<uint32_t*>(data); }, G_CONNECT_DEFAULT);
     }
     gtk_window_present_with_time(window, time);
+}
+
+namespace {
+
+// A token for a window the application is about to ask another program to show,
+// where the compositor hands them out through GDK (GNOME's shell protocol).
+std::string launchToken(GdkDisplay* display) {
+    if (!GDK_IS_WAYLAND_DISPLAY(display)) return "";
+    GdkAppLaunchContext* context = gdk_display_get_app_launch_context(display);
+    GAppInfo* self = g_app_info_create_from_commandline("orvela", "Orvela", G_APP_INFO_CREATE_NONE, nullptr);
+    char* id = self ? g_app_launch_context_get_startup_notify_id(G_APP_LAUNCH_CONTEXT(context), self, nullptr) : nullptr;
+    std::string token = id ? id : "";
+    g_free(id);
+    if (self) g_object_unref(self);
+    g_object_unref(context);
+    return token;
+}
+
+}  // namespace
+
+void exportForPortal(GtkWindow* window, std::function<void(const std::string&, const std::string&)> task) {
+    GdkWindow* surface = window ? gtk_widget_get_window(GTK_WIDGET(window)) : nullptr;
+    GdkDisplay* display = surface ? gdk_window_get_display(surface) : gdk_display_get_default();
+    std::string token = display ? launchToken(display) : "";
+    if (surface && GDK_IS_X11_WINDOW(surface)) {
+        char handle[32];
+        std::snprintf(handle, sizeof handle, "x11:%lx", static_cast<unsigned long>(gdk_x11_window_get_xid(surface)));
+        return task(handle, token);
+    }
+    if (!surface || !GDK_IS_WAYLAND_WINDOW(surface)) return task("", token);
+    // A window is exported once; later dialogs reuse its handle.
+    if (auto* known = static_cast<const char*>(g_object_get_data(G_OBJECT(surface), "orvela-exported-handle")))
+        return task(known, token);
+    using Exported = std::function<void(const std::string&)>;
+    auto* exported = new Exported([task = std::move(task), token](const std::string& handle) { task(handle, token); });
+    bool asked = gdk_wayland_window_export_handle(
+        surface,
+        [](GdkWindow* surface, const char* handle, gpointer data) {
+            std::string parent = std::string("wayland:") + handle;
+            g_object_set_data_full(G_OBJECT(surface), "orvela-exported-handle", g_strdup(parent.c_str()), g_free);
+            (*static_cast<Exported*>(data))(parent);
+        },
+        exported, [](gpointer data) { delete static_cast<Exported*>(data); });
+    // A compositor without xdg-foreign cannot name the window; the dialog opens all the same.
+    if (!asked) {
+        (*exported)("");
+        delete exported;
+    }
 }
 
 }  // namespace orvela::Activation

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 typedef struct _GtkWindow GtkWindow;
@@ -20,5 +21,11 @@ void takeRequestToken();
 // Presents the window with the kept token (used once), or else with the time of
 // the user's input that asked for it (0: the current event's time, if any).
 void present(GtkWindow* window, uint32_t time = 0);
+
+// Names the window for a desktop portal's dialog ("wayland:HANDLE" through
+// xdg-foreign, "x11:XID"; empty when it cannot be named) and, where the display
+// can make one, an activation token for the dialog; then runs the task, at once
+// or once the compositor exported the window.
+void exportForPortal(GtkWindow* window, std::function<void(const std::string& parent, const std::string& token)> task);
 
 }  // namespace orvela::Activation

@@ -45,6 +45,14 @@ std::optional<unsigned long> foreign() {
     return active;
 }
 
+bool isActive(GtkWindow* window) {
+    Display* display = x11Display();
+    GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(window));
+    if (!display || !surface || !GDK_IS_X11_WINDOW(surface)) return gtk_window_is_active(window);
+    auto active = cardinalProperty(display, DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+    return active && *active == GDK_WINDOW_XID(surface);
+}
+
 void activate(unsigned long window, GtkWindow* from) {
     Display* display = x11Display();
     if (!display) return;

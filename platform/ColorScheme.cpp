@@ -1,5 +1,6 @@
 #include "platform/ColorScheme.h"
 
+#include "platform/PortalRegistry.h"
 #include "platform/SessionBus.h"
 
 #include <gio/gio.h>
@@ -30,6 +31,21 @@ void apply(GVariant* value) {
     g_variant_unref(inner);
 }
 
+void readNow(GDBusConnection* bus) {
+    g_dbus_connection_call(bus, portalName, portalPath, settingsInterface, "Read",
+                           g_variant_new("(ss)", appearance, colorSchemeKey), G_VARIANT_TYPE("(v)"),
+                           G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+                           [](GObject* source, GAsyncResult* result, gpointer) {
+                               GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+                               if (!reply) return;
+                               GVariant* value = g_variant_get_child_value(reply, 0);
+                               apply(value);
+                               g_variant_unref(value);
+                               g_variant_unref(reply);
+                           },
+                           nullptr);
+}
+
 }  // namespace
 
 void follow() {
@@ -48,18 +64,7 @@ void follow() {
         },
         nullptr, nullptr);
     // Never waits: a desktop without a portal must not hold up the start.
-    g_dbus_connection_call(bus, portalName, portalPath, settingsInterface, "Read",
-                           g_variant_new("(ss)", appearance, colorSchemeKey), G_VARIANT_TYPE("(v)"),
-                           G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
-                           [](GObject* source, GAsyncResult* result, gpointer) {
-                               GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
-                               if (!reply) return;
-                               GVariant* value = g_variant_get_child_value(reply, 0);
-                               apply(value);
-                               g_variant_unref(value);
-                               g_variant_unref(reply);
-                           },
-                           nullptr);
+    PortalRegistry::whenRegistered([bus] { readNow(bus); });
 }
 
 }  // namespace orvela::ColorScheme

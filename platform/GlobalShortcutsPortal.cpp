@@ -1,5 +1,6 @@
 #include "platform/GlobalShortcutsPortal.h"
 
+#include "platform/PortalRegistry.h"
 #include "platform/SessionBus.h"
 
 #include <gio/gio.h>
@@ -13,6 +14,7 @@ namespace {
 constexpr const char* portalName = "org.freedesktop.portal.Desktop";
 constexpr const char* portalPath = "/org/freedesktop/portal/desktop";
 constexpr const char* shortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
+constexpr const char* sessionToken = "orvela_capture";
 // A portal that does not answer within this time counts as absent.
 constexpr int answerMilliseconds = 10000;
 
@@ -61,11 +63,10 @@ std::optional<std::string> triggerIn(GVariant* shortcuts, const std::string& id)
     return std::nullopt;
 }
 
-GVariant* tokenOptions(const std::string& handleToken, const char* otherKey = nullptr, const std::string& other = {}) {
+GVariant* tokenOptions(const std::string& handleToken) {
     GVariantBuilder options;
     g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(handleToken.c_str()));
-    if (otherKey) g_variant_builder_add(&options, "{sv}", otherKey, g_variant_new_string(other.c_str()));
     return g_variant_builder_end(&options);
 }
 
@@ -103,17 +104,18 @@ struct PendingRequest {
 
 }  // namespace
 
-std::shared_ptr<GlobalShortcutsPortal> GlobalShortcutsPortal::create(std::string appId) {
-    std::shared_ptr<GlobalShortcutsPortal> portal(new GlobalShortcutsPortal(std::move(appId)));
+std::shared_ptr<GlobalShortcutsPortal> GlobalShortcutsPortal::create() {
+    std::shared_ptr<GlobalShortcutsPortal> portal(new GlobalShortcutsPortal());
     portal->subscribe();
     return portal;
 }
 
-GlobalShortcutsPortal::GlobalShortcutsPortal(std::string appId) : appId_(std::move(appId)), bus_(sessionBus()) {}
+GlobalShortcutsPortal::GlobalShortcutsPortal() : bus_(sessionBus()) {}
 
 GlobalShortcutsPortal::~GlobalShortcutsPortal() {
     close();
     for (unsigned id : subscriptions_) g_dbus_connection_signal_unsubscribe(bus_, id);
+    if (ownerWatch_) g_bus_unwatch_name(ownerWatch_);
 }
 
 void GlobalShortcutsPortal::subscribe() {
@@ -133,17 +135,46 @@ void GlobalShortcutsPortal::subscribe() {
     listen("ShortcutsChanged", [weak](GVariant* parameters) {
         if (auto self = weak.lock()) self->triggersChanged(parameters);
     });
+    // A portal that restarts has forgotten every session.
+    using Watched = std::weak_ptr<GlobalShortcutsPortal>;
+    ownerWatch_ = g_bus_watch_name_on_connection(
+        bus_, portalName, G_BUS_NAME_WATCHER_FLAGS_NONE,
+        [](GDBusConnection*, const char*, const char* owner, gpointer data) {
+            auto self = static_cast<Watched*>(data)->lock();
+            if (!self) return;
+            bool first = !std::exchange(self->watched_, true);
+            bool changed = self->owner_ != owner;
+            self->owner_ = owner;
+            if (!first && changed && self->wanted_ && self->onPortalReturned) self->onPortalReturned();
+        },
+        [](GDBusConnection*, const char*, gpointer data) {
+            auto self = static_cast<Watched*>(data)->lock();
+            if (!self) return;
+            bool first = !std::exchange(self->watched_, true);
+            if (first || self->owner_.empty()) return;
+            self->owner_.clear();
+            self->sessionLost(true);
+        },
+        new Watched(weak), [](gpointer data) { delete static_cast<Watched*>(data); });
 }
 
 std::string GlobalShortcutsPortal::nextToken() { return "orvela" + std::to_string(++tokens_); }
 
-void GlobalShortcutsPortal::bind(Shortcut shortcut, std::function<void(Answer, const std::string&)> done) {
+void GlobalShortcutsPortal::bind(Shortcut shortcut, bool mayAsk, std::function<void(Answer, const std::string&)> done) {
     close();
     uint64_t generation = ++generation_;
     shortcut_ = std::move(shortcut);
+    mayAsk_ = mayAsk;
     done_ = std::move(done);
+    wanted_ = true;
     if (!bus_) return finish(generation, Answer::unavailable, "");
+    std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
+    PortalRegistry::whenRegistered([weak, generation] {
+        if (auto self = weak.lock(); self && generation == self->generation_) self->askVersion(generation);
+    });
+}
 
+void GlobalShortcutsPortal::askVersion(uint64_t generation) {
     std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
     call(bus_, portalPath, "org.freedesktop.DBus.Properties", "Get",
          g_variant_new("(ss)", shortcutsInterface, "version"), [weak, generation](GVariant* reply) {
@@ -154,17 +185,7 @@ void GlobalShortcutsPortal::bind(Shortcut shortcut, std::function<void(Answer, c
              g_variant_get(reply, "(v)", &version);
              if (g_variant_is_of_type(version, G_VARIANT_TYPE_UINT32)) self->version_ = g_variant_get_uint32(version);
              g_variant_unref(version);
-             if (self->registered_) return self->createSession(generation);
-             // Portals without the registry answer with an error; the session is
-             // asked for all the same.
-             call(self->bus_, portalPath, "org.freedesktop.host.portal.Registry", "Register",
-                  g_variant_new("(s@a{sv})", self->appId_.c_str(), g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)),
-                  [weak, generation](GVariant*) {
-                      auto self = weak.lock();
-                      if (!self || generation != self->generation_) return;
-                      self->registered_ = true;
-                      self->createSession(generation);
-                  });
+             self->createSession(generation);
          });
 }
 
@@ -189,22 +210,8 @@ void GlobalShortcutsPortal::request(const char* method, GVariant* arguments, con
     });
 }
 
-void GlobalShortcutsPortal::createSession(uint64_t generation) {
-    std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
-    std::string token = nextToken();
-    request("CreateSession", g_variant_new("(@a{sv})", tokenOptions(token, "session_handle_token", token)), token,
-            [weak, generation](uint32_t code, GVariant* results) {
-                auto self = weak.lock();
-                if (!self || generation != self->generation_) return;
-                std::string session = code == 0 ? stringOf(results, "session_handle") : "";
-                if (session.empty() || !g_variant_is_object_path(session.c_str()))
-                    return self->finish(generation, Answer::refused, "");
-                self->session_ = session;
-                self->bindInSession(generation);
-            });
-}
-
-void GlobalShortcutsPortal::bindInSession(uint64_t generation) {
+// The shortcut as the portal takes it, in CreateSession's options and in BindShortcuts.
+GVariant* GlobalShortcutsPortal::shortcutList() const {
     GVariantBuilder options;
     g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&options, "{sv}", "description", g_variant_new_string(shortcut_.description.c_str()));
@@ -213,64 +220,137 @@ void GlobalShortcutsPortal::bindInSession(uint64_t generation) {
     GVariantBuilder shortcuts;
     g_variant_builder_init(&shortcuts, G_VARIANT_TYPE("a(sa{sv})"));
     g_variant_builder_add(&shortcuts, "(s@a{sv})", shortcut_.id.c_str(), g_variant_builder_end(&options));
-
-    std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
-    std::string token = nextToken();
-    request("BindShortcuts",
-            g_variant_new("(o@a(sa{sv})s@a{sv})", session_.c_str(), g_variant_builder_end(&shortcuts), "",
-                          tokenOptions(token)),
-            token, [weak, generation](uint32_t code, GVariant* results) {
-                auto self = weak.lock();
-                if (!self || generation != self->generation_) return;
-                GVariant* list = code == 0 && results ? g_variant_lookup_value(results, "shortcuts", nullptr) : nullptr;
-                auto trigger = triggerIn(list, self->shortcut_.id);
-                if (list) g_variant_unref(list);
-                if (!trigger) return self->finish(generation, Answer::refused, "");
-                if (!trigger->empty()) return self->finish(generation, Answer::bound, *trigger);
-                self->listAssigned(generation);
-            });
+    return g_variant_builder_end(&shortcuts);
 }
 
-// A desktop that bound the shortcut without saying to what is asked for the
-// list of the session's shortcuts, which names the assigned triggers.
-void GlobalShortcutsPortal::listAssigned(uint64_t generation) {
+// Plasma 5.27 registers only the shortcuts offered with the session; other
+// desktops take them from BindShortcuts and ignore the option.
+void GlobalShortcutsPortal::createSession(uint64_t generation) {
     std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
     std::string token = nextToken();
-    request("ListShortcuts", g_variant_new("(o@a{sv})", session_.c_str(), tokenOptions(token)), token,
+    GVariantBuilder options;
+    g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
+    // Plasma names the shortcuts' owner in its own settings after the session's
+    // token: the same token finds the same binding at every start.
+    g_variant_builder_add(&options, "{sv}", "session_handle_token", g_variant_new_string(sessionToken));
+    g_variant_builder_add(&options, "{sv}", "shortcuts", shortcutList());
+    request("CreateSession", g_variant_new("(@a{sv})", g_variant_builder_end(&options)), token,
             [weak, generation](uint32_t code, GVariant* results) {
                 auto self = weak.lock();
                 if (!self || generation != self->generation_) return;
+                std::string session = code == 0 ? stringOf(results, "session_handle") : "";
+                if (session.empty() || !g_variant_is_object_path(session.c_str()))
+                    return self->finish(generation, code == 1 ? Answer::declined : Answer::refused, "");
+                self->session_ = session;
+                self->followSession();
+                // What the desktop holds already is not asked for again.
+                self->listHeld(generation, [weak, generation](bool listed, const std::string& trigger) {
+                    auto self = weak.lock();
+                    if (!self || generation != self->generation_) return;
+                    if (listed) return self->finish(generation, trigger.empty() ? Answer::unassigned : Answer::bound, trigger);
+                    if (!self->mayAsk_) return self->finish(generation, Answer::declined, "");
+                    self->bindInSession(generation);
+                });
+            });
+}
+
+void GlobalShortcutsPortal::followSession() {
+    std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
+    using Watched = std::weak_ptr<GlobalShortcutsPortal>;
+    sessionClosed_ = g_dbus_connection_signal_subscribe(
+        bus_, portalName, "org.freedesktop.portal.Session", "Closed", session_.c_str(), nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const char*, const char* path, const char*, const char*, GVariant*, gpointer data) {
+            auto self = static_cast<Watched*>(data)->lock();
+            if (self && self->session_ == path) self->sessionLost(false);
+        },
+        new Watched(weak), [](gpointer data) { delete static_cast<Watched*>(data); });
+}
+
+// The session's shortcuts: whether ours is among them, and its trigger.
+void GlobalShortcutsPortal::listHeld(uint64_t generation, std::function<void(bool, const std::string&)> then) {
+    std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
+    std::string token = nextToken();
+    request("ListShortcuts", g_variant_new("(o@a{sv})", session_.c_str(), tokenOptions(token)), token,
+            [weak, generation, then = std::move(then)](uint32_t code, GVariant* results) {
+                auto self = weak.lock();
+                if (!self || generation != self->generation_) return;
                 GVariant* list = code == 0 && results ? g_variant_lookup_value(results, "shortcuts", nullptr) : nullptr;
                 auto trigger = triggerIn(list, self->shortcut_.id);
                 if (list) g_variant_unref(list);
-                self->finish(generation, Answer::bound, trigger.value_or(""));
+                then(trigger.has_value(), trigger.value_or(""));
+            });
+}
+
+void GlobalShortcutsPortal::bindInSession(uint64_t generation) {
+    std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
+    std::string token = nextToken();
+    request("BindShortcuts",
+            g_variant_new("(o@a(sa{sv})s@a{sv})", session_.c_str(), shortcutList(), "", tokenOptions(token)), token,
+            [weak, generation](uint32_t code, GVariant* results) {
+                auto self = weak.lock();
+                if (!self || generation != self->generation_) return;
+                if (code == 1) return self->finish(generation, Answer::declined, "");
+                if (code != 0) return self->finish(generation, Answer::refused, "");
+                GVariant* list = results ? g_variant_lookup_value(results, "shortcuts", nullptr) : nullptr;
+                auto trigger = triggerIn(list, self->shortcut_.id);
+                if (list) g_variant_unref(list);
+                if (trigger && !trigger->empty()) return self->finish(generation, Answer::bound, *trigger);
+                // An answer without the shortcut or its trigger is no refusal: Plasma
+                // 5.27 answers at once with none and binds from the session's
+                // offer; the session's list says what the desktop holds.
+                self->listHeld(generation, [weak, generation](bool, const std::string& trigger) {
+                    auto self = weak.lock();
+                    if (!self || generation != self->generation_) return;
+                    self->finish(generation, trigger.empty() ? Answer::unassigned : Answer::bound, trigger);
+                });
             });
 }
 
 void GlobalShortcutsPortal::finish(uint64_t generation, Answer answer, const std::string& trigger) {
     if (generation != generation_ || !done_) return;
     auto done = std::exchange(done_, nullptr);
-    if (answer != Answer::bound) close();
+    if (answer != Answer::bound && answer != Answer::unassigned) {
+        close();
+        // Still wanted: a portal that comes (back) later is asked again.
+        wanted_ = true;
+    }
     done(answer, trigger);
 }
 
 void GlobalShortcutsPortal::close() {
     ++generation_;
     done_ = nullptr;
+    wanted_ = false;
+    if (sessionClosed_) g_dbus_connection_signal_unsubscribe(bus_, std::exchange(sessionClosed_, 0));
     if (session_.empty() || !bus_) return;
     g_dbus_connection_call(bus_, portalName, session_.c_str(), "org.freedesktop.portal.Session", "Close", nullptr,
                            nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
     session_.clear();
 }
 
-void GlobalShortcutsPortal::configure(const std::string& activationToken) {
+// The session is gone without our asking; the shortcut is still wanted.
+void GlobalShortcutsPortal::sessionLost(bool portalGone) {
+    if (session_.empty() && !done_ && !portalGone) return;
+    bool wanted = wanted_;
+    ++generation_;
+    done_ = nullptr;
+    if (sessionClosed_) g_dbus_connection_signal_unsubscribe(bus_, std::exchange(sessionClosed_, 0));
+    session_.clear();
+    wanted_ = wanted;
+    if (wanted_ && onSessionLost) onSessionLost(portalGone);
+}
+
+void GlobalShortcutsPortal::configure(const std::string& parentWindow, const std::string& activationToken) {
     if (!canConfigure()) return;
     GVariantBuilder options;
     g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
     if (!activationToken.empty())
         g_variant_builder_add(&options, "{sv}", "activation_token", g_variant_new_string(activationToken.c_str()));
     call(bus_, portalPath, shortcutsInterface, "ConfigureShortcuts",
-         g_variant_new("(os@a{sv})", session_.c_str(), "", g_variant_builder_end(&options)), [](GVariant*) {});
+         g_variant_new("(os@a{sv})", session_.c_str(), parentWindow.c_str(), g_variant_builder_end(&options)),
+         [](GVariant*) {});
 }
 
 void GlobalShortcutsPortal::activated(GVariant* parameters) {

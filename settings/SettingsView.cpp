@@ -14,6 +14,14 @@ constexpr const char* noGlobalKeys =
     "Этот рабочий стол не даёт программам занимать сочетания клавиш. Назначьте своё сочетание "
     "в настройках клавиатуры рабочего стола, с командой:";
 constexpr const char* captureCommand = "orvela orvela://capture";
+constexpr const char* waitingForDesktop = "Ждём ответа рабочего стола: сочетание заработает, когда он его назначит.";
+constexpr const char* unassigned =
+    "Рабочий стол принял быструю запись, но пока не назначил ей сочетание. Назначьте его в настройках клавиатуры "
+    "рабочего стола: действие «Быстрая запись во «Входящие»» программы Orvela.";
+constexpr const char* layoutSwitch =
+    "Здесь Ctrl+Shift переключает раскладку, и с ним это сочетание не сработает — выберите другое, "
+    "например Ctrl+Alt+Пробел.";
+constexpr const char* declined = "Рабочий стол не разрешил занять это сочетание, и Orvela больше не спрашивает.";
 
 // A boxed group of rows, as in a preferences page. A plain box, so the keyboard
 // goes from control to control.
@@ -57,14 +65,15 @@ GtkWidget* note(const char* text, const char* styleClass) {
 }  // namespace
 
 std::shared_ptr<SettingsView> SettingsView::create(AppSettings& settings, const HotKeyState& hotKey,
-                                                   std::function<void()> openSiteSettings) {
-    std::shared_ptr<SettingsView> view(new SettingsView(settings, hotKey, std::move(openSiteSettings)));
+                                                   std::function<void()> openSiteSettings, KeyActions actions) {
+    std::shared_ptr<SettingsView> view(new SettingsView(settings, hotKey, std::move(openSiteSettings), std::move(actions)));
     view->build();
     return view;
 }
 
-SettingsView::SettingsView(AppSettings& settings, const HotKeyState& hotKey, std::function<void()> openSiteSettings)
-    : settings_(settings), hotKey_(hotKey), openSiteSettings_(std::move(openSiteSettings)),
+SettingsView::SettingsView(AppSettings& settings, const HotKeyState& hotKey, std::function<void()> openSiteSettings,
+                           KeyActions actions)
+    : settings_(settings), hotKey_(hotKey), openSiteSettings_(std::move(openSiteSettings)), actions_(std::move(actions)),
       form_(GObjectPtr<GtkWidget>::sink(gtk_box_new(GTK_ORIENTATION_VERTICAL, 18))) {
     AppStyle::install();
 }
@@ -124,25 +133,65 @@ void SettingsView::build() {
 }
 
 // The hint, or why the key does not work and what to do about it.
-GtkWidget* SettingsView::hotKeyNote() const {
+GtkWidget* SettingsView::hotKeyNote() {
     using Kind = HotKeyState::Kind;
-    if (hotKey_.kind == Kind::taken) return note(conflict, "orvela-settings-conflict");
-    if (hotKey_.kind == Kind::unsupported) {
-        GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
-        gtk_box_pack_start(GTK_BOX(box), note(noGlobalKeys, "orvela-settings-conflict"), FALSE, FALSE, 0);
-        // Selectable, so it can be copied into the desktop's settings.
-        GtkWidget* command = note(captureCommand, "orvela-settings-command");
-        gtk_label_set_selectable(GTK_LABEL(command), TRUE);
-        gtk_box_pack_start(GTK_BOX(box), command, FALSE, FALSE, 0);
-        return box;
+    switch (hotKey_.kind) {
+    case Kind::taken:
+        return note(conflict, "orvela-settings-conflict");
+    case Kind::waiting:
+        return note(waitingForDesktop, "orvela-settings-hint");
+    case Kind::unassigned:
+        return note(unassigned, "orvela-settings-conflict");
+    case Kind::declined:
+        return noteWithButton(note(declined, "orvela-settings-conflict"), "Спросить снова", [this](GtkWidget*) {
+            if (actions_.askAgain) actions_.askAgain();
+        });
+    case Kind::unsupported:
+        return unsupportedNote();
+    case Kind::layoutSwitch:
+        return note(layoutSwitch, "orvela-settings-conflict");
+    case Kind::working:
+        break;
     }
     std::string key = keyToPress(settings_.captureShortcut.get(), hotKey_.desktopTrigger);
-    if (hotKey_.kind == Kind::working && key != settings_.captureShortcut.get().displayForUser()) {
+    if (key != settings_.captureShortcut.get().displayForUser()) {
         std::string assigned = "Рабочий стол назначил вместо него «" + key + "»: оно из любой программы откроет окошко "
                                "записи во «Входящие».";
         return note(assigned.c_str(), "orvela-settings-hint");
     }
     return note(hint, "orvela-settings-hint");
+}
+
+// No program may take a key here: the command to bind in the desktop's own
+// settings and, where those are GNOME's, a button that adds it there.
+GtkWidget* SettingsView::unsupportedNote() {
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
+    gtk_box_pack_start(GTK_BOX(box), note(noGlobalKeys, "orvela-settings-conflict"), FALSE, FALSE, 0);
+    // Selectable, so it can be copied into the desktop's settings.
+    GtkWidget* command = note(captureCommand, "orvela-settings-command");
+    gtk_label_set_selectable(GTK_LABEL(command), TRUE);
+    gtk_box_pack_start(GTK_BOX(box), command, FALSE, FALSE, 0);
+    if (!actions_.assignInGnome) return box;
+    std::string state = actions_.assignedInGnome.empty()
+                            ? std::string("В настройках GNOME это сочетание ещё не назначено.")
+                            : "В настройках GNOME назначено «" + actions_.assignedInGnome + "».";
+    GtkWidget* assigned = note(state.c_str(), "orvela-settings-hint");
+    gtk_box_pack_start(GTK_BOX(box), noteWithButton(assigned, "Назначить сочетание в GNOME", [this](GtkWidget* button) {
+        if (actions_.assignInGnome && actions_.assignInGnome()) return;
+        gtk_button_set_label(GTK_BUTTON(button), "Не получилось — попробовать ещё раз");
+    }), FALSE, FALSE, 0);
+    return box;
+}
+
+GtkWidget* SettingsView::noteWithButton(GtkWidget* text, const char* title, std::function<void(GtkWidget*)> clicked) {
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
+    gtk_box_pack_start(GTK_BOX(box), text, FALSE, FALSE, 0);
+    GtkWidget* button = gtk_button_new_with_label(title);
+    gtk_widget_set_halign(button, GTK_ALIGN_START);
+    connections_.push_back(SignalConnection::connect<void(GtkButton*)>(
+        GTK_BUTTON(button), "clicked", [clicked = std::move(clicked)](GtkButton* button) { clicked(GTK_WIDGET(button)); }));
+    gtk_box_pack_start(GTK_BOX(box), button, FALSE, FALSE, 0);
+    return box;
 }
 
 // A switch the user just turned slides over before it changes; setting it, even

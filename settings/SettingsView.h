@@ -10,6 +10,7 @@
 #include <functional>
 #include <gtk/gtk.h>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace orvela {
@@ -26,8 +27,19 @@ public:
     // The hot key's state decides the note under the shortcut: the hint, the key
     // the desktop assigned instead, that another program holds it, or that this
     // desktop lets no program take a key (with the command to bind in its settings).
+    // What the note under the shortcut offers besides: asking the desktop again
+    // after the user declined the key there, and, on GNOME without global
+    // shortcuts, adding the key to GNOME's own keyboard settings.
+    struct KeyActions {
+        std::function<void()> askAgain;
+        // Absent where GNOME's settings cannot take a custom key; says whether it did.
+        std::function<bool()> assignInGnome;
+        // The key GNOME's settings hold for the capture command, in its words; empty: none yet.
+        std::string assignedInGnome;
+    };
+
     static std::shared_ptr<SettingsView> create(AppSettings& settings, const HotKeyState& hotKey,
-                                                std::function<void()> openSiteSettings);
+                                                std::function<void()> openSiteSettings, KeyActions actions = {});
     ~SettingsView();
     SettingsView(const SettingsView&) = delete;
     SettingsView& operator=(const SettingsView&) = delete;
@@ -45,8 +57,11 @@ public:
     std::function<void()> onShortcutRecorded;
 
 private:
-    SettingsView(AppSettings& settings, const HotKeyState& hotKey, std::function<void()> openSiteSettings);
-    GtkWidget* hotKeyNote() const;
+    SettingsView(AppSettings& settings, const HotKeyState& hotKey, std::function<void()> openSiteSettings,
+                 KeyActions actions);
+    GtkWidget* hotKeyNote();
+    GtkWidget* unsupportedNote();
+    GtkWidget* noteWithButton(GtkWidget* text, const char* title, std::function<void(GtkWidget* button)> clicked);
     void build();
     GtkWidget* addSwitch(GtkWidget* group, const char* label, std::function<void(bool)> set);
     static void showSwitch(GtkWidget* toggle, bool on);
@@ -54,6 +69,7 @@ private:
     AppSettings& settings_;
     const HotKeyState hotKey_;
     std::function<void()> openSiteSettings_;
+    KeyActions actions_;
     std::unique_ptr<ShortcutRecorder> recorder_;
     GObjectPtr<GtkWidget> form_;
     GtkWidget* menuBarSwitch_ = nullptr;

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <gdk/gdkx.h>
 #include <sys/wait.h>
 
@@ -144,6 +145,37 @@ unsigned long activeWindow() {
     return window;
 }
 
+// A window of this process in front, counting the presses of Space it gets.
+struct FrontWindow {
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    int spaces = 0;
+    FrontWindow() {
+        g_signal_connect(window, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey* event, int* spaces) {
+            *spaces += event->keyval == GDK_KEY_space;
+            return TRUE;
+        }), &spaces);
+        gtk_window_present(GTK_WINDOW(window));
+        EXPECT_TRUE(runUntil([&] { return gtk_window_is_active(GTK_WINDOW(window)); }));
+    }
+    ~FrontWindow() { gtk_widget_destroy(window); }
+};
+
+// The X server's keyboard layout set with setxkbmap, and back as it was at the end.
+struct KeyboardLayout {
+    std::string before;
+    explicit KeyboardLayout(const std::string& arguments) {
+        gchar* query = nullptr;
+        g_spawn_command_line_sync("setxkbmap -query", &query, nullptr, nullptr, nullptr);
+        std::istringstream lines(query ? query : "");
+        g_free(query);
+        for (std::string name, value; lines >> name >> value;)
+            if (name == "layout:" || name == "options:") before += " -" + name.substr(0, 6) + " " + value;
+        EXPECT_EQ(runBeside("setxkbmap " + arguments), 0);
+        runFor(0.3);
+    }
+    ~KeyboardLayout() { runBeside("setxkbmap -option ''" + before); }
+};
+
 struct HotKeys : ::testing::Test {
     HotKeyRegistration registration;
     int presses = 0;
@@ -244,6 +276,41 @@ TEST_F(HotKeys, TheCombinationWorksWhateverKeyboardLayoutIsActive) {
     EXPECT_TRUE(runUntil([&] { return presses == 1; }));
     XkbLockGroup(display, XkbUseCoreKbd, 0);
     XSync(display, False);
+}
+
+TEST_F(HotKeys, WhereCtrlShiftSwitchesTheLayoutTheCombinationWorksInEitherOrderAndCtrlSpaceStaysTheWindows) {
+    KeyboardLayout layout("-layout us,ru -option grp:ctrl_shift_toggle");
+    FrontWindow front;
+    registration.registerHotKey(Shortcut::defaultCapture);
+    EXPECT_FALSE(registration.hotKeyTaken);
+    // Ctrl first: Shift switches the layout instead, and Space comes with Ctrl alone.
+    pressHotKey();
+    ASSERT_TRUE(runUntil([&] { return presses == 1; }));
+    // Shift first: Ctrl switches it, and Space comes with Shift alone. Held down, it is one press.
+    xdotool({"keydown", "shift", "keydown", "ctrl", "keydown", "space"});
+    runFor(1.2);
+    xdotool({"keyup", "space", "keyup", "ctrl", "keyup", "shift"});
+    EXPECT_TRUE(runUntil([&] { return presses == 2; }));
+    runFor(0.3);
+    EXPECT_EQ(presses, 2);
+    EXPECT_EQ(front.spaces, 0) << "the combination reached the window in front as well";
+    // Without the switch key down they are the window's own, not the capture key.
+    xdotool({"key", "ctrl+space", "shift+space"});
+    EXPECT_TRUE(runUntil([&] { return front.spaces == 2; })) << "the window got " << front.spaces;
+    runFor(0.3);
+    EXPECT_EQ(presses, 2);
+}
+
+TEST_F(HotKeys, WhereTheLayoutSwitchMakesItACombinationAnotherProgramHoldsItDoesNotWorkUntilTheSwitchGoes) {
+    OtherClient inputMethod;
+    inputMethod.grab(65, ControlMask);  // Ctrl+Space
+    std::optional<KeyboardLayout> layout(std::in_place, "-layout us,ru -option grp:ctrl_shift_toggle");
+    registration.registerHotKey(Shortcut::defaultCapture);
+    EXPECT_EQ(registration.state.kind, HotKeyState::Kind::layoutSwitch);
+    layout.reset();
+    EXPECT_TRUE(runUntil([&] { return !registration.hotKeyTaken; }));
+    pressHotKey();
+    EXPECT_TRUE(runUntil([&] { return presses == 1; }));
 }
 
 TEST_F(HotKeys, ACombinationHeldByAnotherProgramIsTaken) {

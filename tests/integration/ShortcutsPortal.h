@@ -33,6 +33,8 @@ public:
     void press(const std::string& token = "") { send("Press", g_variant_new("(ss)", "capture", token.c_str())); }
     void assign(const std::string& trigger) { send("Assign", g_variant_new("(s)", trigger.c_str())); }
     void refuse(bool refuse) { send("Refuse", g_variant_new("(b)", refuse)); }
+    void fail(bool fail) { send("Fail", g_variant_new("(b)", fail)); }
+    void closeSessions() { send("CloseSessions", nullptr); }
     void change(const std::string& trigger) { send("Change", g_variant_new("(s)", trigger.c_str())); }
     uint32_t configured() {
         GVariant* reply = control("Configured", nullptr);

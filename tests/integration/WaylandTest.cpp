@@ -5,6 +5,8 @@
 #include "capture/HotKeyRegistration.h"
 #include "capture/KeyPanel.h"
 #include "capture/KeyPositions.h"
+#include "capture/PortalTrigger.h"
+#include "platform/ColorScheme.h"
 #include "settings/SettingsView.h"
 #include "tests/integration/AppDriver.h"
 #include "tests/integration/ShortcutsPortal.h"
@@ -74,7 +76,9 @@ TEST_F(PortalHotKey, TheStoredShortcutIsBoundAndEveryPressRunsTheAction) {
         ASSERT_TRUE(runUntil([&] { return settled(); }));
     });
     EXPECT_EQ(log, "");
-    EXPECT_EQ(registration.state, (HotKeyState{HotKeyState::Kind::working, "CTRL+SHIFT+space"}));
+    EXPECT_EQ(registration.state.kind, HotKeyState::Kind::working);
+    EXPECT_EQ(registration.state.desktopTrigger, "CTRL+SHIFT+space");
+    EXPECT_TRUE(registration.state.desktopBinds);
     EXPECT_FALSE(registration.hotKeyTaken);
     EXPECT_EQ(changes, 1);
     auto state = portal.state();
@@ -99,9 +103,9 @@ TEST_F(PortalHotKey, TheStoredShortcutIsBoundAndEveryPressRunsTheAction) {
     EXPECT_EQ(presses, 3) << "a press reached the action twice";
 }
 
-TEST_F(PortalHotKey, ARefusalOrAnotherAssignedTriggerIsTold) {
+TEST_F(PortalHotKey, AFailureIsTakenAnAssignedTriggerIsFollowedAndARemovedOneIsNotWorking) {
     ShortcutsPortal portal;
-    portal.refuse(true);
+    portal.fail(true);
     std::string log = capturedLog([&] {
         registration.registerHotKey(Shortcut::defaultCapture);
         ASSERT_TRUE(runUntil([&] { return settled(); }));
@@ -113,36 +117,134 @@ TEST_F(PortalHotKey, ARefusalOrAnotherAssignedTriggerIsTold) {
     runFor(0.5);
     EXPECT_EQ(presses, 0);
 
-    portal.refuse(false);
+    portal.fail(false);
     portal.assign("Ctrl+Alt+K");
     registration.registerHotKey(Shortcut::defaultCapture);
     ASSERT_TRUE(runUntil([&] { return settled(); }));
-    EXPECT_EQ(registration.state, (HotKeyState{HotKeyState::Kind::working, "Ctrl+Alt+K"}));
+    EXPECT_EQ(registration.state.kind, HotKeyState::Kind::working);
+    EXPECT_EQ(registration.state.desktopTrigger, "Ctrl+Alt+K");
 
     // The user changes the trigger in the desktop's settings, then removes it.
     int before = changes;
     portal.change("Ctrl+F1");
     ASSERT_TRUE(runUntil([&] { return changes == before + 1; }));
-    EXPECT_EQ(registration.state, (HotKeyState{HotKeyState::Kind::working, "Ctrl+F1"}));
+    EXPECT_EQ(registration.state.desktopTrigger, "Ctrl+F1");
     capturedLog([&] {
         portal.change("");
         ASSERT_TRUE(runUntil([&] { return changes == before + 2; }));
     });
-    EXPECT_EQ(registration.state.kind, HotKeyState::Kind::taken);
+    EXPECT_EQ(registration.state.kind, HotKeyState::Kind::unassigned);
+    EXPECT_TRUE(registration.hotKeyTaken);
 }
 
-TEST_F(PortalHotKey, ADesktopThatBindsWithoutNamingTheTriggerIsAskedForTheList) {
+TEST_F(PortalHotKey, AnAnswerWithoutShortcutsIsCompletedFromTheListNeverTaken) {
     ShortcutsPortal portal({"--quiet-bind"});
     portal.assign("Ctrl+Alt+K");
     registration.registerHotKey(Shortcut::defaultCapture);
     ASSERT_TRUE(runUntil([&] { return settled(); }));
-    EXPECT_EQ(registration.state, (HotKeyState{HotKeyState::Kind::working, "Ctrl+Alt+K"}));
+    EXPECT_EQ(registration.state.kind, HotKeyState::Kind::working);
+    EXPECT_EQ(registration.state.desktopTrigger, "Ctrl+Alt+K");
 }
 
-// The recorder gets its keys from the window (tested on X11); here what it
-// records must reach the portal, and the desktop's press meanwhile must not open
-// anything.
-TEST_F(PortalHotKey, AShortcutRecordedInTheFormIsBoundAgain) {
+// Plasma 5.27 binds from the session's offer and answers BindShortcuts with an
+// empty list; the key works and is the one asked for.
+TEST_F(PortalHotKey, PlasmaBindsTheOfferedShortcutAndItWorks) {
+    ShortcutsPortal portal({"--plasma"});
+    std::string log = capturedLog([&] {
+        registration.registerHotKey(Shortcut::defaultCapture);
+        ASSERT_TRUE(runUntil([&] { return settled(); }));
+    });
+    EXPECT_EQ(log, "");
+    EXPECT_EQ(registration.state.kind, HotKeyState::Kind::working);
+    EXPECT_EQ(registration.state.desktopTrigger, "Ctrl+Shift+Space");
+    EXPECT_EQ(keyToPress(Shortcut::defaultCapture, registration.state.desktopTrigger), "Ctrl+Shift+Пробел");
+    EXPECT_EQ(portal.state().binds, 0u) << "the desktop already held the key: nothing to ask";
+    portal.press();
+    EXPECT_TRUE(runUntil([&] { return presses == 1; }));
+}
+
+// GNOME asks the user once; what it bound is named by the next session's list,
+// so a start after that asks nothing. A "no" is remembered until the user asks again.
+TEST_F(PortalHotKey, GnomeAsksOnceAndADeclinedKeyIsNotAskedForAgainUntilTheUserWantsIt) {
+    ShortcutsPortal portal({"--gnome"});
+    DefaultsStore defaults{Harness::shared().home() / "declined-settings.json"};
+    registration.remembered = &defaults;
+    portal.refuse(true);
+    capturedLog([&] {
+        registration.registerHotKey(Shortcut::defaultCapture);
+        ASSERT_TRUE(runUntil([&] { return settled(); }));
+    });
+    EXPECT_EQ(registration.state.kind, HotKeyState::Kind::declined);
+    EXPECT_TRUE(DefaultsStore(Harness::shared().home() / "declined-settings.json").boolForKey(HotKeyRegistration::declinedKey))
+        << "the refusal is not on disk";
+    EXPECT_EQ(portal.state().binds, 1u);
+
+    // The next start: the desktop is not asked.
+    portal.refuse(false);
+    capturedLog([&] {
+        registration.registerHotKey(Shortcut::defaultCapture);
+        ASSERT_TRUE(runUntil([&] { return settled(); }));
+    });
+    EXPECT_EQ(registration.state.kind, HotKeyState::Kind::declined);
+    EXPECT_EQ(portal.state().binds, 1u) << "the desktop asked the user again";
+
+    registration.askAgain();
+    ASSERT_TRUE(runUntil([&] { return settled(); }));
+    EXPECT_EQ(registration.state.kind, HotKeyState::Kind::working);
+    EXPECT_EQ(registration.state.desktopTrigger, "Press <Shift><Control>space");
+    EXPECT_EQ(keyToPress(Shortcut::defaultCapture, registration.state.desktopTrigger), "Ctrl+Shift+Пробел");
+    EXPECT_FALSE(defaults.boolForKey(HotKeyRegistration::declinedKey));
+    EXPECT_EQ(portal.state().binds, 2u);
+
+    registration.registerHotKey(Shortcut::defaultCapture);
+    ASSERT_TRUE(runUntil([&] { return settled(); }));
+    EXPECT_EQ(registration.state.kind, HotKeyState::Kind::working);
+    EXPECT_EQ(portal.state().binds, 2u) << "GNOME's question came back for a key it holds";
+    portal.press();
+    EXPECT_TRUE(runUntil([&] { return presses == 1; }));
+}
+
+TEST_F(PortalHotKey, ASessionTheDesktopEndsOrAPortalRestartIsBoundAgain) {
+    auto portal = std::make_unique<ShortcutsPortal>();
+    registration.registerHotKey(Shortcut::defaultCapture);
+    ASSERT_TRUE(runUntil([&] { return registration.state.kind == HotKeyState::Kind::working; }));
+
+    portal->closeSessions();
+    EXPECT_TRUE(runUntil([&] { return registration.state.kind == HotKeyState::Kind::waiting; }))
+        << "a dead key still shown as working";
+    ASSERT_TRUE(runUntil([&] { return registration.state.kind == HotKeyState::Kind::working; }, 10));
+    EXPECT_EQ(portal->state().sessions, 1u);
+    portal->press();
+    EXPECT_TRUE(runUntil([&] { return presses == 1; }));
+
+    // A new portal knows no session and no registration of ours.
+    portal.reset();
+    EXPECT_TRUE(runUntil([&] { return registration.state.kind == HotKeyState::Kind::waiting; }))
+        << "the key of a portal that went away still shown as working";
+    portal = std::make_unique<ShortcutsPortal>();
+    ASSERT_TRUE(runUntil([&] { return registration.state.kind == HotKeyState::Kind::working; }, 10));
+    EXPECT_EQ(portal->state().registered, "ru.orvela.Orvela");
+    portal->press();
+    EXPECT_TRUE(runUntil([&] { return presses == 2; }));
+}
+
+// The portal ties a connection to an application id at its first call: the
+// colour scheme is read only after the application registered.
+TEST_F(PortalHotKey, TheApplicationRegistersBeforeItsFirstPortalCall) {
+    ShortcutsPortal portal({"--gnome"});
+    std::string log = capturedLog([&] {
+        ColorScheme::follow();
+        registration.registerHotKey(Shortcut::defaultCapture);
+        ASSERT_TRUE(runUntil([&] { return settled(); }));
+    });
+    EXPECT_EQ(log, "");
+    EXPECT_EQ(portal.state().registered, "ru.orvela.Orvela");
+    EXPECT_EQ(registration.state.kind, HotKeyState::Kind::working) << "GNOME refused a program without its id";
+}
+
+// The desktop owns the binding: the recorder records nothing, it says where the
+// desktop's settings change the key, and the desktop's press meanwhile opens the panel.
+TEST_F(PortalHotKey, TheRecorderLeavesTheKeyToTheDesktop) {
     ShortcutsPortal portal;
     DefaultsStore defaults{Harness::shared().home() / "rebind-settings.json"};
     AppSettings settings{defaults, LoginItem(Harness::shared().home() / "autostart.desktop", "/usr/bin/orvela")};
@@ -152,20 +254,17 @@ TEST_F(PortalHotKey, AShortcutRecordedInTheFormIsBoundAgain) {
     ASSERT_TRUE(runUntil([&] { return registration.state.kind == HotKeyState::Kind::working; }));
 
     auto view = SettingsView::create(settings, registration.state, [] {});
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_container_add(GTK_CONTAINER(window), view->widget());
+    gtk_widget_show_all(window);
     view->recorder().start();
-    portal.press();
-    runFor(0.5);
-    EXPECT_EQ(presses, 0) << "the capture key acted while a key was being recorded";
-    EXPECT_FALSE(view->recorder().recording()) << "the desktop's press was not recorded";
-    EXPECT_EQ(settings.captureShortcut.get(), Shortcut::defaultCapture);
-
-    view->recorder().start();
-    view->recorder().record(*KeyPositions::x11Keycode(40), KeyPositions::x11Control | KeyPositions::x11Alt);
-    EXPECT_TRUE(runUntil([&] { return portal.state().preferred == "CTRL+ALT+k"; })) << portal.state().preferred;
-    EXPECT_TRUE(runUntil([&] { return portal.state().sessions == 1; })) << "the old session was left open";
-    ASSERT_TRUE(runUntil([&] { return registration.state.kind == HotKeyState::Kind::working; }));
+    EXPECT_FALSE(view->recorder().recording());
+    EXPECT_TRUE(view->recorder().pointsToDesktopSettings()) << "the recorder did not say where the key is changed";
     portal.press();
     EXPECT_TRUE(runUntil([&] { return presses == 1; }));
+    EXPECT_EQ(settings.captureShortcut.get(), Shortcut::defaultCapture);
+    EXPECT_EQ(portal.state().binds, 1u);
+    gtk_widget_destroy(window);
 }
 
 TEST_F(PortalHotKey, WhereTheDesktopHasADialogForTheKeyTheRecorderOpensIt) {
@@ -243,6 +342,40 @@ TEST(WaylandPanel, ALayerSurfaceCentredAt68PercentWithRoundCornersAndNoFrame) {
     EXPECT_TRUE(runUntil([&] { return !panel->isVisible(); }));
 }
 
+// Each press from the portal, with another window of the desktop in front,
+// gives a panel that takes what is typed: the keyboard is the panel's while it is shown.
+TEST_F(PortalHotKey, TwentyPressesInARowEachGiveAPanelThatTakesTheTypedText) {
+    ShortcutsPortal portal;
+    auto panel = CapturePanel::create();
+    registration.hotKey->teardown();
+    registration.hotKey = HotKey::create([&] {
+        ++presses;
+        panel->toggle();
+    });
+    registration.registerHotKey(Shortcut::defaultCapture);
+    ASSERT_TRUE(runUntil([&] { return registration.state.kind == HotKeyState::Kind::working; }));
+    GtkWidget* other = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget* entry = gtk_entry_new();
+    gtk_container_add(GTK_CONTAINER(other), entry);
+    gtk_widget_show_all(other);
+    ASSERT_TRUE(runUntil([&] { return gtk_window_is_active(GTK_WINDOW(other)); })) << "the other window never had the keyboard";
+
+    for (int round = 1; round <= 20; ++round) {
+        panel->model().text.set("");
+        portal.press();
+        ASSERT_TRUE(runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(panel->window())); })) << "round " << round;
+        std::string typed = "r" + std::to_string(round);
+        wtype({typed});
+        ASSERT_TRUE(runUntil([&] { return panel->model().text.get() == typed; }))
+            << "round " << round << ": the panel holds \"" << panel->model().text.get() << "\", the other window \""
+            << gtk_entry_get_text(GTK_ENTRY(entry)) << "\"";
+        wtype({"-k", "Escape"});
+        ASSERT_TRUE(runUntil([&] { return !panel->isVisible(); })) << "round " << round;
+    }
+    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "") << "keys meant for the panel reached the window behind";
+    gtk_widget_destroy(other);
+}
+
 // The orvela executable on sway, the capture key coming from the portal.
 struct WaylandApplication : ApplicationTest {
     ShortcutsPortal portal;
@@ -267,6 +400,64 @@ TEST_F(WaylandApplication, APressFromThePortalOpensThePanelAndTheTypedTextReache
     wtype({"from wayland"});
     wtype({"-k", "Return"});
     EXPECT_TRUE(runUntil([] { return inboxHas("from wayland"); })) << "the inbox holds " << site()["inbox"].dump();
+}
+
+// Plasma's own portal as Debian 12 ships it (xdg-desktop-portal 1.16, its KDE
+// backend and kglobalaccel), the orvela executable bound through it and a key
+// pressed the way kglobalaccel reports one.
+struct PlasmaPortalApplication : ApplicationTest {
+    std::unique_ptr<Background> portal;
+
+    void SetUp() override {
+        ApplicationTest::SetUp();
+        auto bindings = Harness::shared().home() / "plasma";
+        std::filesystem::create_directories(bindings);
+        portal = std::make_unique<Background>(
+            std::vector<std::string>{ORVELA_TEST_TOOLS "/kde-portal", "--home", bindings.string()});
+        ASSERT_TRUE(runUntil([] {
+            return runProgram({"gdbus", "call", "--session", "-d", "org.freedesktop.portal.Desktop", "-o",
+                               "/org/freedesktop/portal/desktop", "-m", "org.freedesktop.DBus.Properties.Get",
+                               "org.freedesktop.portal.GlobalShortcuts", "version"})
+                       .status == 0;
+        }, 30)) << "Plasma's portal did not start";
+    }
+    void TearDown() override {
+        portal.reset();
+        runUntil([] { return !busNameOwned("org.freedesktop.portal.Desktop"); }, 10);
+    }
+
+    static bool busNameOwned(const std::string& name) {
+        return runProgram({"gdbus", "call", "--session", "-d", "org.freedesktop.DBus", "-o", "/org/freedesktop/DBus", "-m",
+                           "org.freedesktop.DBus.NameHasOwner", name})
+                   .out.find("true") != std::string::npos;
+    }
+
+    // The user presses the key Plasma bound for the application.
+    static bool pressThroughPlasma() {
+        return runProgram({"gdbus", "call", "--session", "-d", "org.kde.kglobalaccel", "-o", "/component/orvela_capture",
+                           "-m", "org.kde.kglobalaccel.Component.invokeShortcut", "capture"})
+                   .status == 0;
+    }
+
+    void captureThroughPlasma(const std::string& text) {
+        size_t loads = traced("loaded").size();
+        Application app;
+        ASSERT_TRUE(waitForPage(loads));
+        ASSERT_TRUE(runUntil(pressThroughPlasma, 20)) << "Plasma holds no capture key for the application";
+        runFor(1);
+        wtype({text});
+        wtype({"-k", "Return"});
+        EXPECT_TRUE(runUntil([&] { return inboxHas(text); })) << "the inbox holds " << site()["inbox"].dump();
+    }
+};
+
+TEST_F(PlasmaPortalApplication, TheKeyWorksFromACleanStateAndAfterARestartWithNothingTaken) {
+    ::testing::internal::CaptureStderr();
+    captureThroughPlasma("first through plasma");
+    captureThroughPlasma("second through plasma");
+    std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(log.find("is taken"), std::string::npos) << log;
+    EXPECT_EQ(log.find("portal registry"), std::string::npos) << log;
 }
 
 }  // namespace
