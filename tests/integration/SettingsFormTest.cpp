@@ -170,6 +170,50 @@ TEST_F(SettingsForm, ADesktopWithoutGlobalKeysOrWithAnotherAssignedKeySaysSo) {
     EXPECT_TRUE(contains(texts(same->widget()), "Из любой программы откроет окошко записи во «Входящие»."));
 }
 
+GtkWidget* buttonTitled(GtkWidget* root, const std::string& title) {
+    for (GtkWidget* button : widgetsOf(root, GTK_TYPE_BUTTON)) {
+        const char* label = gtk_button_get_label(GTK_BUTTON(button));
+        if (label && title == label) return button;
+    }
+    return nullptr;
+}
+
+// What the user can do about a key that does not work: ask the desktop again,
+// or put the key into GNOME's own settings, each only when the user clicks.
+TEST_F(SettingsForm, ADeclinedKeyOffersToAskAgainAndGnomeWithoutGlobalKeysOffersItsSettings) {
+    using Kind = HotKeyState::Kind;
+    int asked = 0;
+    int assigned = 0;
+    SettingsView::KeyActions actions{[&] { ++asked; }, [&] { return ++assigned == 2; }, ""};
+
+    auto declined = SettingsView::create(settings, {Kind::declined, ""}, [] {}, actions);
+    EXPECT_TRUE(contains(texts(declined->widget()),
+                         "Рабочий стол не разрешил занять это сочетание, и Orvela больше не спрашивает."));
+    EXPECT_EQ(asked, 0) << "the desktop was asked again before the user wanted it";
+    GtkWidget* askAgain = buttonTitled(declined->widget(), "Спросить снова");
+    ASSERT_TRUE(askAgain);
+    gtk_button_clicked(GTK_BUTTON(askAgain));
+    EXPECT_EQ(asked, 1);
+
+    auto gnome = SettingsView::create(settings, {Kind::unsupported, ""}, [] {}, actions);
+    EXPECT_TRUE(contains(texts(gnome->widget()), "В настройках GNOME это сочетание ещё не назначено."));
+    EXPECT_EQ(assigned, 0);
+    GtkWidget* assign = buttonTitled(gnome->widget(), "Назначить сочетание в GNOME");
+    ASSERT_TRUE(assign);
+    gtk_button_clicked(GTK_BUTTON(assign));
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(assign)), "Не получилось — попробовать ещё раз")
+        << "a failure looked like success";
+    gtk_button_clicked(GTK_BUTTON(assign));
+    EXPECT_EQ(assigned, 2);
+
+    actions.assignedInGnome = "Ctrl+Shift+Пробел";
+    auto done = SettingsView::create(settings, {Kind::unsupported, ""}, [] {}, actions);
+    EXPECT_TRUE(contains(texts(done->widget()), "В настройках GNOME назначено «Ctrl+Shift+Пробел»."));
+    // Elsewhere without global keys the button is not offered.
+    auto sway = SettingsView::create(settings, {Kind::unsupported, ""}, [] {});
+    EXPECT_FALSE(buttonTitled(sway->widget(), "Назначить сочетание в GNOME"));
+}
+
 TEST_F(SettingsForm, SwitchesWriteTheSettingsAndTheAutostartEntry) {
     open(false);
     auto switches = widgetsOf(view->widget(), GTK_TYPE_SWITCH);
