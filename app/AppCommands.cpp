@@ -55,7 +55,9 @@ SettingsView::KeyActions AppDelegate::keyActions() {
     };
     // GNOME before its portal had global shortcuts: the key goes into GNOME's own
     // keyboard settings, after the user asked for it.
-    if (hotKey.state.kind != HotKeyState::Kind::unsupported || !GnomeKeybinding().available()) return actions;
+    if (hotKey.state.kind != HotKeyState::Kind::unsupported || !GnomeKeybinding::gnomeSession() ||
+        !GnomeKeybinding().available())
+        return actions;
     if (auto assigned = GnomeKeybinding().assignedAccelerator())
         actions.assignedInGnome = keyToPress(settings->captureShortcut.get(), *assigned);
     actions.assignInGnome = [weak] {

@@ -228,7 +228,7 @@ void AppDelegate::registerHotKey(const Shortcut& shortcut) {
 
 // A key the user put into GNOME's settings from here follows the recorded one.
 void AppDelegate::followInGnome(const Shortcut& shortcut) {
-    if (hotKey.state.kind != HotKeyState::Kind::unsupported) return;
+    if (hotKey.state.kind != HotKeyState::Kind::unsupported || !GnomeKeybinding::gnomeSession()) return;
     GnomeKeybinding gnome;
     auto accelerator = gnomeAccelerator(shortcut);
     if (accelerator && gnome.available() && gnome.find() && gnome.assignedAccelerator() != accelerator)

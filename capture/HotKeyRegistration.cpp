@@ -35,8 +35,25 @@ void HotKeyRegistration::settle(const HotKeyState& now) {
     if (now.kind == HotKeyState::Kind::declined && remembered && !remembered->boolForKey(declinedKey))
         remembered->setBool(true, declinedKey);
     // One line per failed registration, whether the answer came at once or later.
-    if (now.kind != HotKeyState::Kind::working && now.kind != HotKeyState::Kind::waiting)
-        log("capture key " + shortcut_.display() + " is taken");
+    std::string key = "capture key " + shortcut_.display();
+    switch (now.kind) {
+    case HotKeyState::Kind::taken:
+    case HotKeyState::Kind::unsupported:
+        log(key + " is taken");
+        break;
+    case HotKeyState::Kind::declined:
+        log(key + " was declined on the desktop");
+        break;
+    case HotKeyState::Kind::unassigned:
+        log(key + " has no key assigned by the desktop");
+        break;
+    case HotKeyState::Kind::layoutSwitch:
+        log(key + " cannot work with the keyboard's layout switch");
+        break;
+    case HotKeyState::Kind::working:
+    case HotKeyState::Kind::waiting:
+        break;
+    }
 }
 
 }  // namespace orvela

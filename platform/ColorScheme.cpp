@@ -64,7 +64,7 @@ void follow() {
         },
         nullptr, nullptr);
     // Never waits: a desktop without a portal must not hold up the start.
-    PortalRegistry::whenRegistered([bus] { readNow(bus); });
+    PortalRegistry::whenRegistered(bus, [bus] { readNow(bus); });
 }
 
 }  // namespace orvela::ColorScheme

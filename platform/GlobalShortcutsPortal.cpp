@@ -1,5 +1,6 @@
 #include "platform/GlobalShortcutsPortal.h"
 
+#include "platform/Log.h"
 #include "platform/PortalRegistry.h"
 #include "platform/SessionBus.h"
 
@@ -72,8 +73,11 @@ GVariant* tokenOptions(const std::string& handleToken) {
 
 // One portal request: the answer is taken once, from whichever path the
 // Response signal comes on.
+// It is answered only while its connection is open: the Response signal and the
+// call's own reply both come through it.
 struct PendingRequest {
-    GDBusConnection* bus = nullptr;
+    explicit PendingRequest(GDBusConnection* connection) : bus(connection) {}
+    GDBusConnection* bus;
     std::function<void(uint32_t, GVariant*)> answered;
     std::vector<unsigned> subscriptions;
 
@@ -110,18 +114,62 @@ std::shared_ptr<GlobalShortcutsPortal> GlobalShortcutsPortal::create() {
     return portal;
 }
 
-GlobalShortcutsPortal::GlobalShortcutsPortal() : bus_(sessionBus()) {}
+GlobalShortcutsPortal::GlobalShortcutsPortal() : bus_(openConnection()) {}
 
 GlobalShortcutsPortal::~GlobalShortcutsPortal() {
     close();
-    for (unsigned id : subscriptions_) g_dbus_connection_signal_unsubscribe(bus_, id);
+    dropConnection();
     if (ownerWatch_) g_bus_unwatch_name(ownerWatch_);
 }
 
+// A connection of the portal's own. The portal knows a session by the caller's
+// bus name and the session's token, and the token must stay the same (Plasma
+// names the binding after it): after a restart of the portal's front end its
+// back end may still hold the old session, so a new connection, with a new
+// name, opens the new one.
+GDBusConnection* GlobalShortcutsPortal::openConnection() {
+    GError* error = nullptr;
+    char* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    GDBusConnection* connection =
+        address ? g_dbus_connection_new_for_address_sync(
+                      address,
+                      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                      nullptr, nullptr, &error)
+                : nullptr;
+    g_free(address);
+    if (error) {
+        log(std::string("desktop portal: ") + error->message);
+        g_error_free(error);
+    }
+    return connection;
+}
+
+void GlobalShortcutsPortal::dropConnection() {
+    if (!bus_) return;
+    if (sessionClosed_) g_dbus_connection_signal_unsubscribe(bus_, std::exchange(sessionClosed_, 0));
+    for (unsigned id : std::exchange(subscriptions_, {})) g_dbus_connection_signal_unsubscribe(bus_, id);
+    PortalRegistry::forget(bus_);
+    g_dbus_connection_close(bus_, nullptr, nullptr, nullptr);
+    g_object_unref(std::exchange(bus_, nullptr));
+}
+
+void GlobalShortcutsPortal::renewConnection() {
+    dropConnection();
+    session_.clear();
+    bus_ = openConnection();
+    listen();
+}
+
 void GlobalShortcutsPortal::subscribe() {
+    listen();
+    watchOwner();
+}
+
+void GlobalShortcutsPortal::listen() {
     if (!bus_) return;
     using Handler = std::function<void(GVariant*)>;
-    auto listen = [this](const char* signal, Handler handler) {
+    auto on = [this](const char* signal, Handler handler) {
         subscriptions_.push_back(g_dbus_connection_signal_subscribe(
             bus_, portalName, shortcutsInterface, signal, portalPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
             [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* parameters,
@@ -129,23 +177,31 @@ void GlobalShortcutsPortal::subscribe() {
             new Handler(std::move(handler)), [](gpointer data) { delete static_cast<Handler*>(data); }));
     };
     std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
-    listen("Activated", [weak](GVariant* parameters) {
+    on("Activated", [weak](GVariant* parameters) {
         if (auto self = weak.lock()) self->activated(parameters);
     });
-    listen("ShortcutsChanged", [weak](GVariant* parameters) {
+    on("ShortcutsChanged", [weak](GVariant* parameters) {
         if (auto self = weak.lock()) self->triggersChanged(parameters);
     });
-    // A portal that restarts has forgotten every session.
+}
+
+// A portal that restarts has forgotten every session.
+void GlobalShortcutsPortal::watchOwner() {
+    GDBusConnection* shared = sessionBus();
+    if (!shared) return;
+    std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
     using Watched = std::weak_ptr<GlobalShortcutsPortal>;
     ownerWatch_ = g_bus_watch_name_on_connection(
-        bus_, portalName, G_BUS_NAME_WATCHER_FLAGS_NONE,
+        shared, portalName, G_BUS_NAME_WATCHER_FLAGS_NONE,
         [](GDBusConnection*, const char*, const char* owner, gpointer data) {
             auto self = static_cast<Watched*>(data)->lock();
             if (!self) return;
             bool first = !std::exchange(self->watched_, true);
             bool changed = self->owner_ != owner;
             self->owner_ = owner;
-            if (!first && changed && self->wanted_ && self->onPortalReturned) self->onPortalReturned();
+            if (first || !changed) return;
+            self->renewConnection();
+            if (self->wanted_ && self->onPortalReturned) self->onPortalReturned();
         },
         [](GDBusConnection*, const char*, gpointer data) {
             auto self = static_cast<Watched*>(data)->lock();
@@ -169,7 +225,7 @@ void GlobalShortcutsPortal::bind(Shortcut shortcut, bool mayAsk, std::function<v
     wanted_ = true;
     if (!bus_) return finish(generation, Answer::unavailable, "");
     std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
-    PortalRegistry::whenRegistered([weak, generation] {
+    PortalRegistry::whenRegistered(bus_, [weak, generation] {
         if (auto self = weak.lock(); self && generation == self->generation_) self->askVersion(generation);
     });
 }
@@ -197,8 +253,7 @@ void GlobalShortcutsPortal::request(const char* method, GVariant* arguments, con
     for (char& c : sender) {
         if (c == '.') c = '_';
     }
-    auto pending = std::make_shared<PendingRequest>();
-    pending->bus = bus_;
+    auto pending = std::make_shared<PendingRequest>(bus_);
     pending->answered = std::move(answered);
     pending->listenOn(std::string(portalPath) + "/request/" + sender + "/" + token, pending);
     call(bus_, portalPath, shortcutsInterface, method, arguments, [pending](GVariant* reply) {

@@ -66,7 +66,12 @@ public:
 
 private:
     GlobalShortcutsPortal();
+    static GDBusConnection* openConnection();
+    void dropConnection();
+    void renewConnection();
     void subscribe();
+    void listen();
+    void watchOwner();
     using Response = std::function<void(uint32_t code, GVariant* results)>;
     // Calls a portal method that answers through a Request object, listening on
     // the request's path before the call is made so no answer can be missed.

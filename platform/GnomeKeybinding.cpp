@@ -118,4 +118,14 @@ std::optional<std::string> GnomeKeybinding::assignedAccelerator() const {
     return binding;
 }
 
+bool GnomeKeybinding::gnomeSession() {
+    const char* desktops = g_getenv("XDG_CURRENT_DESKTOP");
+    if (!desktops) return false;
+    char** names = g_strsplit(desktops, ":", -1);
+    bool gnome = false;
+    for (char** name = names; *name && !gnome; ++name) gnome = g_ascii_strcasecmp(*name, "GNOME") == 0;
+    g_strfreev(names);
+    return gnome;
+}
+
 }  // namespace orvela

@@ -27,6 +27,9 @@ public:
 
     // GNOME's schemas of custom keybindings are installed.
     bool available() const;
+    // The session is GNOME's (XDG_CURRENT_DESKTOP names it, as in "ubuntu:GNOME"):
+    // elsewhere nothing reads these settings, though the schemas may be installed.
+    static bool gnomeSession();
 
     // The path of the keybinding this application made before: ours, or one in
     // the list that runs our command. Nothing when there is none.

@@ -4,6 +4,7 @@
 #include "platform/SessionBus.h"
 
 #include <gio/gio.h>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -18,14 +19,17 @@ enum class Stage { unasked, asking, answered };
 struct Registration {
     Stage stage = Stage::unasked;
     std::vector<std::function<void()>> waiting;
+};
+
+struct Registry {
+    std::map<GDBusConnection*, Registration> connections;
     bool watching = false;
     bool refusalLogged = false;
-    // Which portal the answer came from: another owner has not heard of us.
     std::string owner;
 };
 
-Registration& registration() {
-    static Registration state;
+Registry& registry() {
+    static Registry state;
     return state;
 }
 
@@ -52,52 +56,63 @@ bool meansNoRegistry(const GError* error) {
 }
 
 void answered(GObject* source, GAsyncResult* result, gpointer) {
+    auto* bus = G_DBUS_CONNECTION(source);
     GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
-    Registration& state = registration();
+    GVariant* reply = g_dbus_connection_call_finish(bus, result, &error);
     if (reply) g_variant_unref(reply);
-    state.stage = Stage::answered;
+    Registry& state = registry();
+    auto found = state.connections.find(bus);
+    if (found == state.connections.end()) {
+        if (error) g_error_free(error);
+        return;
+    }
+    Registration& registration = found->second;
+    registration.stage = Stage::answered;
     if (error) {
-        if (meansNoPortal(error)) state.stage = Stage::unasked;
+        if (meansNoPortal(error)) registration.stage = Stage::unasked;
         else if (!meansNoRegistry(error) && !std::exchange(state.refusalLogged, true))
             log(std::string("portal registry: ") + error->message);
         g_error_free(error);
     }
-    for (auto& task : std::exchange(state.waiting, {})) task();
+    for (auto& task : std::exchange(registration.waiting, {})) task();
 }
 
-void watchOwner(GDBusConnection* bus) {
-    Registration& state = registration();
-    if (std::exchange(state.watching, true)) return;
+// A portal that came back knows nothing of the earlier registrations.
+void forgetAnswers() {
+    for (auto& [bus, registration] : registry().connections) {
+        if (registration.stage == Stage::answered) registration.stage = Stage::unasked;
+    }
+}
+
+void watchOwner() {
+    Registry& state = registry();
+    GDBusConnection* bus = sessionBus();
+    if (!bus || std::exchange(state.watching, true)) return;
     g_bus_watch_name_on_connection(
         bus, portalName, G_BUS_NAME_WATCHER_FLAGS_NONE,
         [](GDBusConnection*, const char*, const char* owner, gpointer) {
-            Registration& state = registration();
-            // A portal that came back knows nothing of the earlier registration.
-            if (!state.owner.empty() && state.owner != owner && state.stage == Stage::answered)
-                state.stage = Stage::unasked;
+            Registry& state = registry();
+            if (!state.owner.empty() && state.owner != owner) forgetAnswers();
             state.owner = owner;
         },
-        [](GDBusConnection*, const char*, gpointer) {
-            Registration& state = registration();
-            if (state.stage == Stage::answered) state.stage = Stage::unasked;
-        },
-        nullptr, nullptr);
+        [](GDBusConnection*, const char*, gpointer) { forgetAnswers(); }, nullptr, nullptr);
 }
 
 }  // namespace
 
-void whenRegistered(std::function<void()> task) {
-    Registration& state = registration();
-    GDBusConnection* bus = sessionBus();
-    if (!bus || state.stage == Stage::answered) return task();
-    state.waiting.push_back(std::move(task));
-    if (state.stage == Stage::asking) return;
-    state.stage = Stage::asking;
-    watchOwner(bus);
+void whenRegistered(GDBusConnection* bus, std::function<void()> task) {
+    if (!bus) return task();
+    Registration& registration = registry().connections[bus];
+    if (registration.stage == Stage::answered) return task();
+    registration.waiting.push_back(std::move(task));
+    if (registration.stage == Stage::asking) return;
+    registration.stage = Stage::asking;
+    watchOwner();
     g_dbus_connection_call(bus, portalName, portalPath, "org.freedesktop.host.portal.Registry", "Register",
                            g_variant_new("(s@a{sv})", applicationId, g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)),
                            nullptr, G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, answered, nullptr);
 }
+
+void forget(GDBusConnection* bus) { registry().connections.erase(bus); }
 
 }  // namespace orvela::PortalRegistry

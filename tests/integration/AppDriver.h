@@ -78,6 +78,9 @@ public:
         pid_ = 0;
     }
     bool running() const { return pid_ && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
+    void signal(int signal) const {
+        if (pid_) ::kill(pid_, signal);
+    }
 
 private:
     GPid pid_ = 0;
