@@ -17,6 +17,9 @@ PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchma
            libxi-dev libxkbcommon-dev libgtk-layer-shell-dev sway grim wtype python3-gi gir1.2-glib-2.0 \
            lintian devscripts man-db gsettings-desktop-schemas gnome-settings-daemon-common \
            xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
+# A real notification server for the reminder tests.
+PACKAGES += dunst
+
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

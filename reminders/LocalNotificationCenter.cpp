@@ -3,10 +3,26 @@
 #include "platform/MainQueue.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <utility>
 #include <limits>
 #include <glib.h>
 
 namespace orvela {
+namespace {
+
+// The body with a line that gives the time the reminder was for, on the wall
+// clock the request was made for.
+std::string lateBody(const NotificationRequest& request) {
+    const CalendarTrigger& t = request.trigger;
+    char due[64];
+    std::snprintf(due, sizeof due, "%02d.%02d.%04d в %02d:%02d", t.day, t.month, t.year, t.hour, t.minute);
+    std::string body = request.body;
+    if (!body.empty()) body += "\n";
+    return body + LocalNotificationCenter::lateNote + due;
+}
+
+}  // namespace
 
 std::shared_ptr<LocalNotificationCenter> LocalNotificationCenter::create(Environment environment) {
     std::shared_ptr<LocalNotificationCenter> center(new LocalNotificationCenter(std::move(environment)));
@@ -100,13 +116,18 @@ void LocalNotificationCenter::scheduleSave() {
 void LocalNotificationCenter::fireDue() {
     double now = environment_.now();
     GTimeZone* zone = environment_.zone();
+    // Only the first look after a start judges lateness: what fell due a day or
+    // more before it came while the application was away and is no longer worth
+    // a notification. Later, a request is as late as a clock step or a missing
+    // server made it, and is shown all the same.
+    bool returning = !std::exchange(lookedSinceStart_, true);
     std::vector<std::pair<double, NotificationRequest>> due;
     std::vector<std::string> expired;
     for (const auto& request : state_.pending) {
         auto instant = request.trigger.firstInstant(zone);
         if (instant && *instant > now) continue;
-        // Fields that are no date never come; they leave with the late ones.
-        if (!instant || now - *instant >= latestReplay) expired.push_back(request.identifier);
+        // Fields that are no date never come; they leave at once.
+        if (!instant || (returning && now - *instant >= latestReplay)) expired.push_back(request.identifier);
         else if (!delivering_.contains(request.identifier)) due.emplace_back(*instant, request);
     }
     g_time_zone_unref(zone);
@@ -116,7 +137,7 @@ void LocalNotificationCenter::fireDue() {
         save();
     }
     std::stable_sort(due.begin(), due.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& [instant, request] : due) deliver(request);
+    for (const auto& [instant, request] : due) deliver(request, now - instant >= lateAfter);
     arm();
 }
 
@@ -137,14 +158,17 @@ void LocalNotificationCenter::arm() {
     });
 }
 
-void LocalNotificationCenter::deliver(const NotificationRequest& request) {
+void LocalNotificationCenter::deliver(const NotificationRequest& request, bool late) {
     delivering_.insert(request.identifier);
     std::weak_ptr<LocalNotificationCenter> weak = weak_from_this();
-    auto present = [weak, request](bool presented) {
+    auto present = [weak, request, late](bool presented) {
         auto center = weak.lock();
         if (!center) return;
         if (!presented || !center->environment_.show) return center->shown(request, std::nullopt);
-        center->environment_.show(request, [weak, request](std::optional<Shown> where) {
+        // The stored request stays as it was added; only the text shown says it is late.
+        NotificationRequest content = request;
+        if (late) content.body = lateBody(request);
+        center->environment_.show(content, [weak, request](std::optional<Shown> where) {
             auto shownBy = weak.lock();
             if (!shownBy) return;
             // No server took it: it stays pending for the next server or wake.

@@ -18,9 +18,12 @@ namespace orvela {
 // notifications, so the pending requests are kept here, in a file that survives
 // restarts, and each is shown by the desktop's notification server when the
 // local wall clock first reaches its trigger. A request leaves the file only once
-// a server has shown it; one that fell due while the application was not running,
-// the machine slept or no server was there is shown when that is seen, if it is
-// less than 24 hours late; older ones are dropped unseen.
+// a server has shown it or its owner withdrew it. One that fell due while the
+// application was not running is shown at the next start if it is less than 24
+// hours late, and dropped unseen otherwise; one that fell due while it ran (the
+// machine slept, the clock was set forward, no server was there) is shown when
+// that is seen, however late. A notification shown a minute or more after its
+// time says so in its body.
 //
 // The notifications shown are kept too, so that a click on one of them opens its
 // item also after the application restarted or the server moved it to its history.
@@ -60,7 +63,12 @@ public:
 
     // The centre sleeps until the next trigger: a change of time zone, the clock
     // being set and a notification server coming onto the bus wake it besides.
+    // At a start, requests this many seconds late are dropped rather than shown.
     static constexpr double latestReplay = 24 * 60 * 60;
+    // Shown this many seconds after its time or later, a notification says so.
+    static constexpr double lateAfter = 60;
+    // Begins the line added to a late notification's body, before its due time.
+    static constexpr const char* lateNote = "С опозданием, срок был ";
 
     // Reads the pending requests and shows or drops those that are due already.
     static std::shared_ptr<LocalNotificationCenter> create(Environment environment);
@@ -79,7 +87,7 @@ private:
     void change(NotificationChange change);
     void save();
     void arm();
-    void deliver(const NotificationRequest& request);
+    void deliver(const NotificationRequest& request, bool late);
     void shown(const NotificationRequest& request, std::optional<Shown> where);
     void clicked(const Shown& where);
     void reindex();
@@ -94,6 +102,7 @@ private:
     // Requests handed to a server whose answer has not come.
     std::unordered_set<std::string> delivering_;
     bool saveScheduled_ = false;
+    bool lookedSinceStart_ = false;
 };
 
 }  // namespace orvela

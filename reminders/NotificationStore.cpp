@@ -11,7 +11,8 @@
 namespace orvela {
 namespace {
 
-using nlohmann::json;
+// In the order found, so that what is kept unread is written back as it was.
+using json = nlohmann::ordered_json;
 
 // Written by hand rather than through a document: the file is rewritten on every
 // change and may hold thousands of requests.
@@ -73,35 +74,62 @@ std::optional<ShownNotification> decodeShown(const json& entry) {
 std::string NotificationStore::encode(const NotificationState& state) {
     std::string text = "{\"pending\":[";
     text.reserve(state.pending.size() * 200);
-    for (size_t i = 0; i < state.pending.size(); ++i) {
-        if (i > 0) text += ",\n";
-        appendRequest(text, state.pending[i]);
+    bool first = true;
+    auto separate = [&] {
+        if (!std::exchange(first, false)) text += ",\n";
+    };
+    for (const auto& request : state.pending) {
+        separate();
+        appendRequest(text, request);
+    }
+    for (const auto& unread : state.unreadPending) {
+        separate();
+        text += unread;
     }
     text += "],\n\"shown\":[";
-    for (size_t i = 0; i < state.shown.size(); ++i) {
-        const auto& shown = state.shown[i];
-        if (i > 0) text += ",\n";
+    first = true;
+    for (const auto& shown : state.shown) {
+        separate();
         text += "{\"server\":";
         appendText(text, shown.server);
         text += ",\"id\":" + std::to_string(shown.id) + ",\"shownAt\":" + json(shown.shownAt).dump() + ",\"request\":";
         appendRequest(text, shown.request);
         text += "}";
     }
-    text += "]}\n";
+    for (const auto& unread : state.unreadShown) {
+        separate();
+        text += unread;
+    }
+    text += "]";
+    for (const auto& [name, value] : state.otherMembers) {
+        text += ",\n";
+        appendText(text, name);
+        text += ":" + value;
+    }
+    text += "}\n";
     return text;
 }
 
 std::optional<NotificationState> NotificationStore::decode(const std::string& text) {
     json stored = json::parse(text, nullptr, false);
-    if (!stored.is_object() || !stored["pending"].is_array()) return std::nullopt;
+    if (!stored.is_object()) return std::nullopt;
+    auto pending = stored.find("pending");
+    if (pending == stored.end() || !pending->is_array()) return std::nullopt;
     NotificationState state;
-    for (const auto& entry : stored["pending"]) {
+    for (const auto& entry : *pending) {
         if (auto request = decodeRequest(entry)) state.pending.push_back(std::move(*request));
+        else state.unreadPending.push_back(entry.dump());
     }
-    if (stored["shown"].is_array()) {
-        for (const auto& entry : stored["shown"]) {
-            if (auto shown = decodeShown(entry)) state.shown.push_back(std::move(*shown));
+    auto shown = stored.find("shown");
+    if (shown != stored.end() && shown->is_array()) {
+        for (const auto& entry : *shown) {
+            if (auto decoded = decodeShown(entry)) state.shown.push_back(std::move(*decoded));
+            else state.unreadShown.push_back(entry.dump());
         }
+    }
+    for (const auto& [name, value] : stored.items()) {
+        // A "shown" that is no list is not ours to keep: the next save writes one.
+        if (name != "pending" && name != "shown") state.otherMembers.emplace_back(name, value.dump());
     }
     return state;
 }
@@ -137,8 +165,10 @@ std::optional<NotificationState> NotificationStore::save(const std::vector<Notif
         return failed(file_.string() + " cannot be used; reminders are kept in memory only");
     }
     std::filesystem::path target = followLinks(file_);
+    // Without the lock another process's save could land between our read and
+    // write and be lost: no turn, no write.
     FileLock lock(target);
-    if (lock.busy()) return failed(*lock.error());
+    if (!lock.held()) return failed(lock.error().value_or("cannot lock " + target.string()));
     auto contents = readWholeFile(target);
     if (contents.error) return failed(*contents.error);
     NotificationState state;

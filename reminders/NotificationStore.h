@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvela {
@@ -24,6 +25,11 @@ struct ShownNotification {
 struct NotificationState {
     std::vector<NotificationRequest> pending;
     std::vector<ShownNotification> shown;
+    // What this version cannot read (entries another version wrote, members it
+    // does not know), as JSON texts, written back as they were found.
+    std::vector<std::string> unreadPending;
+    std::vector<std::string> unreadShown;
+    std::vector<std::pair<std::string, std::string>> otherMembers;
 };
 
 // One change to the state, applied again to whatever is stored when it is
@@ -48,7 +54,8 @@ public:
     std::optional<NotificationState> save(const std::vector<NotificationChange>& changes, const NotificationState& known);
 
     static std::string encode(const NotificationState& state);
-    // Nothing when the text is not a state; entries that are not requests are left out.
+    // Nothing when the text is not a state; entries that are not requests are kept
+    // aside, unread.
     static std::optional<NotificationState> decode(const std::string& text);
 
     // Changes the centre makes.

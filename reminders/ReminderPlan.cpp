@@ -46,10 +46,12 @@ ReminderPlan ReminderPlan::make(const std::vector<NativeReminder>& wanted,
     absl::flat_hash_set<std::string_view> wantedIds;
     wantedIds.reserve(wanted.size());
     for (const auto& reminder : wanted) {
-        if (!(reminder.dueTime() > now)) continue;
         std::string_view id = forms.of(reminder.id);
-        if (!ownPending.contains(id)) plan.toAdd.push_back(reminder);
+        // A listed reminder whose time has passed keeps its request: it fell due
+        // and has not been shown yet (no server, a refused notification), and the
+        // centre shows it as soon as it can. Only past ones are never added again.
         wantedIds.insert(id);
+        if (reminder.dueTime() > now && !ownPending.contains(id)) plan.toAdd.push_back(reminder);
     }
 
     std::vector<std::pair<std::string_view, const std::string*>> withdrawn;

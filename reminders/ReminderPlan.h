@@ -14,7 +14,9 @@ struct ReminderPlan {
     std::vector<std::string> toRemove;   // each once, ascending by code point
 
     // Only pending identifiers that begin with "reminder:" are ours; every other
-    // request is left alone. A wanted reminder due at or before now is not kept.
+    // request is left alone. A wanted reminder due at or before now is not added,
+    // but its pending request stays: only a reminder the page no longer lists is
+    // withdrawn.
     static ReminderPlan make(const std::vector<NativeReminder>& wanted,
                              const std::vector<std::string>& pending, double now);
 };

@@ -3,7 +3,9 @@
 #include "tests/integration/FakeNotificationServer.h"
 #include "tests/integration/Harness.h"
 
+#include <algorithm>
 #include <csignal>
+#include <optional>
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -96,24 +98,50 @@ TEST_F(Reminders, AClickAfterARestartStillOpensItsItem) {
     scheduler = restartedScheduler;
 }
 
-TEST(RemindersWithoutAServer, AReminderDueWhileNoServerRunsIsShownOnceOneStarts) {
+// The page sends its whole list again every few moments, as it does while it runs.
+class PageResendingItsList {
+public:
+    PageResendingItsList(std::shared_ptr<ReminderScheduler> scheduler, std::vector<NativeReminder> list)
+        : scheduler_(std::move(scheduler)), list_(std::move(list)) {
+        scheduler_->update(list_);
+        source_ = g_timeout_add(300, [](gpointer data) -> gboolean {
+            auto* page = static_cast<PageResendingItsList*>(data);
+            page->scheduler_->update(page->list_);
+            return G_SOURCE_CONTINUE;
+        }, this);
+    }
+    ~PageResendingItsList() { g_source_remove(source_); }
+
+private:
+    std::shared_ptr<ReminderScheduler> scheduler_;
+    std::vector<NativeReminder> list_;
+    guint source_ = 0;
+};
+
+bool isPending(LocalNotificationCenter& center, const std::string& identifier) {
+    std::optional<bool> listed;
+    center.pendingRequests([&](std::vector<NotificationRequest> requests) {
+        listed = std::any_of(requests.begin(), requests.end(), [&](const auto& request) { return request.identifier == identifier; });
+    });
+    runUntil([&] { return listed.has_value(); }, 2);
+    return listed.value_or(false);
+}
+
+TEST(RemindersWithoutAServer, AReminderDueWhileNoServerRunsIsShownOnceOneStartsWhileThePageKeepsSendingIt) {
     auto center = LocalNotificationCenter::create(LocalNotificationCenter::Environment::desktop());
     auto scheduler = ReminderScheduler::create(center);
     ::testing::internal::CaptureStderr();
-    scheduler->update({{"5", "46", "Дождётся", (now() + 1) * 1000}});
-    runFor(2.5);
+    PageResendingItsList page(scheduler, {{"5", "46", "Дождётся", (now() + 1) * 1000}});
+    runFor(3.5);
     ::testing::internal::GetCapturedStderr();
-    bool listed = false;
-    center->pendingRequests([&](std::vector<NotificationRequest> requests) {
-        for (const auto& request : requests) listed |= request.identifier == "reminder:5";
-    });
-    EXPECT_TRUE(runUntil([&] { return listed; }, 2)) << "a reminder no server took stays pending";
+    EXPECT_TRUE(isPending(*center, "reminder:5")) << "a reminder no server took stays pending";
 
     FakeNotificationServer server;
     ASSERT_TRUE(runUntil([&] { return server.notifications().size() == 1; }, 8));
     EXPECT_EQ(server.notifications()[0].summary, "Дождётся");
     runFor(1.5);
     EXPECT_EQ(server.notifications().size(), 1u);
+    EXPECT_FALSE(isPending(*center, "reminder:5"));
 }
 
 TEST(RemindersWithoutAServer, DeliveryFailsQuietlyWithOneLine) {
@@ -125,6 +153,56 @@ TEST(RemindersWithoutAServer, DeliveryFailsQuietlyWithOneLine) {
     std::string logged = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
     EXPECT_EQ(logged.rfind("Orvela: notifications: ", 0), 0u) << logged;
+    center->removePendingRequests({"reminder:4"});
+    runFor(0.2);
+}
+
+// dunst, a notification server people run, on the test's desktop and bus.
+class Dunst {
+public:
+    Dunst() {
+        gchar* program = g_find_program_in_path("dunst");
+        if (!program) return;
+        const char* argv[] = {program, nullptr};
+        g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, testing::endWithTests,
+                      GINT_TO_POINTER(getpid()), &pid_, nullptr);
+        g_free(program);
+    }
+    ~Dunst() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    bool installed() const { return pid_ > 0; }
+
+    static std::string control(const std::string& arguments) {
+        gchar* out = nullptr;
+        g_spawn_command_line_sync(("dunstctl " + arguments).c_str(), &out, nullptr, nullptr, nullptr);
+        std::string text = out ? out : "";
+        g_free(out);
+        return text;
+    }
+
+private:
+    GPid pid_ = 0;
+};
+
+TEST(RemindersWithoutAServer, DunstStartingLaterShowsTheReminderThatWaited) {
+    auto center = LocalNotificationCenter::create(LocalNotificationCenter::Environment::desktop());
+    auto scheduler = ReminderScheduler::create(center);
+    ::testing::internal::CaptureStderr();
+    PageResendingItsList page(scheduler, {{"6", "47", "Дождётся dunst", (now() + 1) * 1000}});
+    runFor(3.5);
+    ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(isPending(*center, "reminder:6"));
+
+    Dunst dunst;
+    if (!dunst.installed()) GTEST_SKIP() << "dunst is not installed";
+    EXPECT_TRUE(runUntil([&] { return !isPending(*center, "reminder:6"); }, 10)) << "dunst never showed it";
+    EXPECT_EQ(Dunst::control("count displayed"), "1\n");
+    Dunst::control("close-all");
+    EXPECT_TRUE(runUntil([&] { return Dunst::control("history").find("Дождётся dunst") != std::string::npos; }, 5))
+        << Dunst::control("history");
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "platform/LocalZone.h"
 #include "reminders/LocalNotificationCenter.h"
 #include "reminders/ReminderScheduler.h"
 #include "tests/unit/TemporaryFolder.h"
@@ -51,7 +52,7 @@ struct Centre : ::testing::Test {
         LocalNotificationCenter::Environment environment;
         environment.stateFile = folder / "state/notifications.json";
         environment.now = [this] { return clock; };
-        environment.zone = [this] { return g_time_zone_new_identifier(zoneName); };
+        environment.zone = [this] { return zoneName ? g_time_zone_new_identifier(zoneName) : currentLocalZone(); };
         environment.watchZone = [this](std::function<void()> changed) { zoneChanged = std::move(changed); };
         environment.show = [this](const NotificationRequest& request,
                                   std::function<void(std::optional<LocalNotificationCenter::Shown>)> done) {
@@ -191,6 +192,88 @@ TEST_F(Centre, WithoutAServerADueReminderWaitsAndIsShownOnceWhenOneAppears) {
     restarted->fireDue();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_TRUE(pendingIdentifiers(*restarted).empty());
+}
+
+// The page and the centre together, on the user's own zone, as the application runs them.
+struct PageAndCentre : Centre {
+    std::shared_ptr<LocalNotificationCenter> center;
+    std::shared_ptr<ReminderScheduler> scheduler;
+    std::vector<NativeReminder> list;
+
+    void SetUp() override {
+        zoneName = nullptr;
+        center = make();
+        scheduler = ReminderScheduler::create(center, [this] { return clock; });
+    }
+    void send() {
+        scheduler->update(list);
+        runPendingTasks();
+    }
+    // The scheduler answers whether to show on a later turn of the main loop.
+    void wake(const std::function<void()>& by) {
+        by();
+        runPendingTasks();
+    }
+    NativeReminder dueIn(const std::string& id, double seconds) {
+        return {id, "item-" + id, "Напомнить " + id, (clock + seconds) * 1000};
+    }
+};
+
+TEST_F(PageAndCentre, ADueReminderWaitsForAServerWhileThePageKeepsSendingItsList) {
+    serverUp = false;  // a login before the desktop's notification server is up
+    list = {dueIn("1", 10), dueIn("2", 3600)};
+    send();
+    clock += 10;
+    wake([&] { center->fireDue(); });
+    for (int i = 0; i < 5; ++i) {
+        clock += 30;
+        send();
+    }
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(pendingIdentifiers(*center), (std::vector<std::string>{"reminder:1", "reminder:2"}));
+
+    serverUp = true;
+    wake(serverAppeared);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].identifier, "reminder:1");
+    EXPECT_NE(shown[0].body.find(LocalNotificationCenter::lateNote), std::string::npos) << shown[0].body;
+    send();
+    wake([&] { center->fireDue(); });
+    EXPECT_EQ(shown.size(), 1u) << "shown once, not added again";
+    EXPECT_EQ(pendingIdentifiers(*center), std::vector<std::string>{"reminder:2"});
+
+    // Only the page removing it takes a waiting reminder away.
+    serverUp = false;
+    clock += 3600;
+    wake([&] { center->fireDue(); });
+    list = {};
+    send();
+    serverUp = true;
+    wake(serverAppeared);
+    EXPECT_EQ(shown.size(), 1u);
+}
+
+TEST_F(PageAndCentre, AClockSetDaysAheadShowsRemindersLateAndSettingItRightBringsThemBack) {
+    list = {dueIn("1", 3600), dueIn("2", 2 * 3600)};
+    send();
+    clock += 3 * 24 * 3600;  // a wrong date typed in
+    wake([&] { center->fireDue(); });
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].identifier, "reminder:1");
+    EXPECT_EQ(shown[0].title, "Напомнить 1");
+    EXPECT_EQ(shown[0].body.rfind("Напоминание Orvela\n", 0), 0u) << shown[0].body;
+    EXPECT_NE(shown[0].body.find(LocalNotificationCenter::lateNote), std::string::npos) << shown[0].body;
+    send();
+    EXPECT_TRUE(pendingIdentifiers(*center).empty());
+
+    // The clock put right: the page's list is in the future again and is scheduled anew.
+    clock -= 3 * 24 * 3600;
+    send();
+    EXPECT_EQ(pendingIdentifiers(*center), (std::vector<std::string>{"reminder:1", "reminder:2"}));
+    clock += 3600;
+    wake([&] { center->fireDue(); });
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[2].body, "Напоминание Orvela");
 }
 
 TEST_F(Centre, AClickOpensItsItemAfterARestartButNotForAnotherServersNumber) {
