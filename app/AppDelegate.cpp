@@ -89,7 +89,10 @@ void AppDelegate::createParts() {
     bool userData = !launch->forTestsOrPictures();
     capture = CapturePanel::create();
     pending = std::make_unique<PendingCaptures>(DefaultsStore::standardUserDefaults(), pendingCapturesKey);
-    if (userData) pending->requeueUndelivered();
+    if (userData) {
+        pending->requeueUndelivered();
+        pending->recoverMovedAside();
+    }
     reminders = ReminderScheduler::create(LocalNotificationCenter::create(
         userData ? LocalNotificationCenter::Environment::desktop() : LocalNotificationCenter::Environment::inert()));
     settings = &AppSettings::shared();

@@ -13,7 +13,7 @@ void removeOne(std::vector<std::string>& list, const std::string& text) {
 }  // namespace
 
 std::vector<std::string> PendingCaptures::items() const {
-    return defaults.stringArrayForKey(key).value_or(std::vector<std::string>{});
+    return defaults.textsForKey(key);
 }
 
 bool PendingCaptures::add(const std::string& text) {
@@ -28,7 +28,7 @@ bool PendingCaptures::removeFirst(const std::string& text) {
 }
 
 std::vector<std::string> PendingCaptures::inFlight() const {
-    return defaults.stringArrayForKey(inFlightKey).value_or(std::vector<std::string>{});
+    return defaults.textsForKey(inFlightKey);
 }
 
 bool PendingCaptures::beginDelivery(const std::string& text) {
@@ -53,6 +53,25 @@ bool PendingCaptures::requeueUndelivered() {
         auto& queue = lists[key];
         queue.insert(queue.end(), journal.begin(), journal.end());
         journal.clear();
+    });
+}
+
+bool PendingCaptures::recoverMovedAside() {
+    auto files = defaults.movedAside();
+    if (files.empty()) return true;
+    return defaults.modifyStringArrays({key, recoveredKey}, [&](StringArrays& lists) {
+        auto& recovered = lists[recoveredKey];
+        auto& queue = lists[key];
+        for (const auto& file : files) {
+            if (std::find(recovered.begin(), recovered.end(), file.name) != recovered.end()) continue;
+            for (const auto* listKey : {&key, &inFlightKey}) {
+                auto list = file.values.find(*listKey);
+                if (list == file.values.end() || !list->is_array()) continue;
+                for (const auto& text : *list)
+                    if (text.is_string()) queue.push_back(text.get<std::string>());
+            }
+            recovered.push_back(file.name);
+        }
     });
 }
 

@@ -19,7 +19,8 @@ namespace orvela {
 class PendingCaptures {
 public:
     PendingCaptures(DefaultsStore& defaults, std::string key)
-        : defaults(defaults), key(std::move(key)), inFlightKey(this->key + "InFlight") {}
+        : defaults(defaults), key(std::move(key)), inFlightKey(this->key + "InFlight"),
+          recoveredKey(this->key + "Recovered") {}
 
     std::vector<std::string> items() const;
     bool add(const std::string& text);
@@ -37,10 +38,15 @@ public:
     // At start-up: whatever a previous run left in the journal joins the queue, in
     // its order.
     bool requeueUndelivered();
+    // At start-up: the queued and journalled texts of defaults files that were
+    // moved aside join the queue, each file once (its name is written down in the
+    // same write, under the key followed by "Recovered").
+    bool recoverMovedAside();
 
     DefaultsStore& defaults;
     const std::string key;
     const std::string inFlightKey;
+    const std::string recoveredKey;
 };
 
 }  // namespace orvela

@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -86,10 +87,11 @@ std::optional<std::string> writeFileAtomically(const std::filesystem::path& link
     }
     // The rename itself reaches the disk only with the folder's entry.
     int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
+    if (folderFd < 0) return errnoText("cannot open the folder", folder);
+    bool synced = ::fsync(folderFd) == 0;
+    if (!synced) failure = errnoText("cannot flush the folder", folder);
+    ::close(folderFd);
+    if (!synced) return failure;
     return std::nullopt;
 }
 
@@ -130,6 +132,17 @@ std::optional<std::filesystem::path> moveAside(const std::filesystem::path& file
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+std::vector<std::filesystem::path> filesMovedAside(const std::filesystem::path& file) {
+    std::vector<std::filesystem::path> found;
+    const std::string prefix = file.filename().string() + ".corrupt-";
+    std::error_code code;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), code)) {
+        if (entry.path().filename().string().starts_with(prefix)) found.push_back(entry.path());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 std::optional<FileStamp> stampOf(const std::filesystem::path& file) {

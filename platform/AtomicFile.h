@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvela {
 
@@ -26,6 +27,9 @@ FileContents readWholeFile(const std::filesystem::path& file);
 // Moves a file that could not be understood out of the way, under a name that says
 // so and that no earlier such file has; returns the new name.
 std::optional<std::filesystem::path> moveAside(const std::filesystem::path& file);
+
+// The files moved aside from this one, oldest name first.
+std::vector<std::filesystem::path> filesMovedAside(const std::filesystem::path& file);
 
 // The file a path names once its symbolic links are followed (also a link whose
 // target does not exist yet); the path itself when it is no link.

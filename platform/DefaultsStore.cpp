@@ -56,6 +56,31 @@ std::optional<std::vector<std::string>> decodeStringArray(const json& value) {
     return texts;
 }
 
+// The texts of a list that may also hold entries of other forms (written by
+// another version); anything but a list has none.
+std::vector<std::string> textsOfArray(const json& value) {
+    std::vector<std::string> texts;
+    if (!value.is_array()) return texts;
+    for (const auto& element : value)
+        if (element.is_string()) texts.push_back(element.get<std::string>());
+    return texts;
+}
+
+// The stored list with its texts replaced by the changed ones: entries of other
+// forms stay where they were. The change removes some texts and appends others,
+// so each text kept is matched to the first stored one equal to it.
+json mergeTexts(const json& stored, const std::vector<std::string>& texts) {
+    if (!stored.is_array()) return json(texts);
+    json merged = json::array();
+    size_t next = 0;
+    for (const auto& element : stored) {
+        if (!element.is_string()) merged.push_back(element);
+        else if (next < texts.size() && element.get_ref<const std::string&>() == texts[next]) merged.push_back(texts[next++]);
+    }
+    for (; next < texts.size(); ++next) merged.push_back(texts[next]);
+    return merged;
+}
+
 bool truthOfText(const std::string& text) {
     if (strcasecmp(text.c_str(), "yes") == 0 || strcasecmp(text.c_str(), "true") == 0) return true;
     if (auto number = decimalNumber(text)) return *number != 0;
@@ -141,22 +166,29 @@ void DefaultsStore::load() {
     std::filesystem::path target = followLinks(*file_);
     auto contents = readWholeFile(target);
     stamp_ = stampOf(target);
-    if (!contents.text && !contents.error) return;
-    if (contents.text) {
-        json parsed = json::parse(*contents.text, nullptr, false);
-        if (parsed.is_object()) {
-            values_ = std::move(parsed);
-            return;
-        }
+    if (contents.error) {
+        // What cannot be read now (no permission, an I/O error) may read again
+        // later and hold the queue: it stays where it is, and every write tries it.
+        failureLogged_ = true;
+        log("defaults: " + *contents.error + "; it is left where it is, settings are kept in memory for this run "
+            "and captures are not stored until it can be read");
+        return;
     }
-    std::string why = contents.error ? *contents.error : file_->string() + " could not be understood";
+    if (!contents.text) return;
+    json parsed = json::parse(*contents.text, nullptr, false);
+    if (parsed.is_object()) {
+        stored_ = values_ = std::move(parsed);
+        return;
+    }
     if (auto aside = moveAside(target)) {
-        log("defaults: " + why + "; moved to " + aside->string() + ", starting empty");
+        log("defaults: " + file_->string() + " could not be understood; moved to " + aside->string() +
+            ", starting empty");
         stamp_.reset();
         return;
     }
     // Never write over a file that could be the only copy of the user's settings.
-    log("defaults: " + why + ", nor moved aside; settings are kept in memory only and captures are not stored");
+    log("defaults: " + file_->string() + " could not be understood nor moved aside; settings are kept in memory "
+        "only and captures are not stored");
     backing_ = Backing::unavailable;
 }
 
@@ -179,11 +211,14 @@ void DefaultsStore::refresh() const {
     // A half-edited file is left to its editor; the values known before stay.
     if (!parsed.is_object()) return;
     stamp_ = stamp;
+    stored_ = parsed;
     overlayUnsaved(parsed);
     values_ = std::move(parsed);
 }
 
-bool DefaultsStore::failed(const std::string& error) {
+bool DefaultsStore::failed(const std::string& error, bool busy) {
+    lastError_ = error;
+    lastFailureBusy_ = busy;
     // A full disk refuses every write until there is room: one line says so.
     if (!std::exchange(failureLogged_, true)) log("defaults: " + error);
     return false;
@@ -197,8 +232,8 @@ bool DefaultsStore::write(const std::function<void(json&)>& change) {
     if (backing_ == Backing::unavailable) return failed(file_->string() + " cannot be used; the change is not stored");
 
     std::filesystem::path target = followLinks(*file_);
-    FileLock lock(target);
-    if (lock.busy()) return failed(*lock.error());
+    FileLock lock(target, lockPatience_);
+    if (!lock.held()) return failed(lock.error().value_or("the lock is not had"), lock.busy());
     auto contents = readWholeFile(target);
     // What could not be read may be all the user has: it is never written over.
     if (contents.error) return failed(*contents.error);
@@ -219,10 +254,13 @@ bool DefaultsStore::write(const std::function<void(json&)>& change) {
     if (updated != base) {
         if (auto error = writeFileAtomically(target, updated.dump(2) + "\n")) return failed(*error);
     }
+    stored_ = updated;
     values_ = std::move(updated);
     stamp_ = stampOf(target);
     unsaved_ = json::object();
     failureLogged_ = false;
+    lastError_.reset();
+    lastFailureBusy_ = false;
     return true;
 }
 
@@ -269,6 +307,13 @@ std::optional<std::vector<std::string>> DefaultsStore::stringArrayForKey(const s
     return std::nullopt;
 }
 
+std::vector<std::string> DefaultsStore::textsForKey(const std::string& key) const {
+    if (arguments_.contains(key)) return {};
+    refresh();
+    const json* value = persistent(key);
+    return value ? textsOfArray(*value) : std::vector<std::string>{};
+}
+
 std::optional<DefaultsData> DefaultsStore::dataForKey(const std::string& key) const {
     auto value = objectForKey(key);
     if (!value) return std::nullopt;
@@ -295,19 +340,39 @@ bool DefaultsStore::removeObjectForKey(const std::string& key) {
     return false;
 }
 
+void DefaultsStore::forgetUnsaved(const std::string& key) {
+    if (!unsaved_.contains(key)) return;
+    unsaved_.erase(key);
+    if (auto found = stored_.find(key); found != stored_.end()) values_[key] = *found;
+    else values_.erase(key);
+}
+
+std::vector<DefaultsStore::MovedAside> DefaultsStore::movedAside() const {
+    std::vector<MovedAside> found;
+    if (!file_) return found;
+    for (const auto& path : filesMovedAside(followLinks(*file_))) {
+        auto contents = readWholeFile(path);
+        if (!contents.text) continue;
+        json parsed = json::parse(*contents.text, nullptr, false);
+        if (parsed.is_object()) found.push_back({path.filename().string(), std::move(parsed)});
+    }
+    return found;
+}
+
 bool DefaultsStore::modifyStringArrays(const std::vector<std::string>& keys,
                                        const std::function<void(StringArrays&)>& change) {
     return write([&](json& values) {
         StringArrays before;
         for (const auto& key : keys) {
             auto found = values.find(key);
-            before[key] = found == values.end() ? std::vector<std::string>{}
-                                                : decodeStringArray(*found).value_or(std::vector<std::string>{});
+            before[key] = found == values.end() ? std::vector<std::string>{} : textsOfArray(*found);
         }
         StringArrays after = before;
         change(after);
         for (const auto& key : keys) {
-            if (after[key] != before[key]) values[key] = after[key];
+            if (after[key] == before[key]) continue;
+            auto found = values.find(key);
+            values[key] = found == values.end() ? json(after[key]) : mergeTexts(*found, after[key]);
         }
     });
 }

@@ -33,9 +33,10 @@ class DefaultsStore {
 public:
     // A store on the given file (or in memory only when there is none), with the
     // argument domain built from the given arguments (the program name excluded).
-    // A file that cannot be read or understood is moved aside, never written over;
-    // when it cannot be moved either, the store keeps its values in memory and
-    // reports every write as failed.
+    // A file that cannot be understood is moved aside, never written over; when it
+    // cannot be moved either, the store keeps its values in memory and reports every
+    // write as failed. A file that cannot be read stays where it is: the store runs
+    // from memory, and every write fails until the file can be read again.
     explicit DefaultsStore(std::optional<std::filesystem::path> file,
                            const std::vector<std::string>& arguments = {});
     DefaultsStore(const DefaultsStore&) = delete;
@@ -49,6 +50,9 @@ public:
     std::optional<std::string> stringForKey(const std::string& key) const;
     bool boolForKey(const std::string& key) const;
     std::optional<std::vector<std::string>> stringArrayForKey(const std::string& key) const;
+    // The texts of the list under the key, entries of other forms left out; none
+    // for anything but a list.
+    std::vector<std::string> textsForKey(const std::string& key) const;
     std::optional<DefaultsData> dataForKey(const std::string& key) const;
     std::optional<DefaultsValue> objectForKey(const std::string& key) const;
 
@@ -61,9 +65,30 @@ public:
 
     // Changes the lists of texts under the given keys in one write (an absent or
     // malformed value reads as the empty list); the change sees what is stored at
-    // this moment. Only lists the change altered are written. False, with nothing
-    // changed in this process either, when the change could not be stored.
+    // this moment. Only lists the change altered are written, and entries of
+    // other forms in them stay as they are. False, with nothing changed in this
+    // process either, when the change could not be stored.
     bool modifyStringArrays(const std::vector<std::string>& keys, const std::function<void(StringArrays&)>& change);
+
+    // Why the last write failed, and whether only because another process held
+    // the file at that moment.
+    const std::optional<std::string>& lastError() const { return lastError_; }
+    bool lastFailureWasBusy() const { return lastFailureBusy_; }
+    // How long a write waits for another process's lock; zero tries once.
+    void setLockPatience(double seconds) { lockPatience_ = seconds; }
+
+    // Drops a value the disk refused: the key reads as stored again, and the
+    // value is not written later.
+    void forgetUnsaved(const std::string& key);
+
+    // The files moved aside beside this one that parse, by file name.
+    struct MovedAside {
+        std::string name;
+        nlohmann::json values;
+    };
+    std::vector<MovedAside> movedAside() const;
+
+    const std::optional<std::filesystem::path>& file() const { return file_; }
 
     // The "-key value" pairs among the command-line arguments (program name left out).
     static std::map<std::string, std::string> argumentDomain(const std::vector<std::string>& arguments);
@@ -77,7 +102,7 @@ private:
     void load();
     void refresh() const;
     bool write(const std::function<void(nlohmann::json&)>& change);
-    bool failed(const std::string& error);
+    bool failed(const std::string& error, bool busy = false);
     void overlayUnsaved(nlohmann::json& values) const;
 
     std::optional<std::filesystem::path> file_;
@@ -86,10 +111,15 @@ private:
     // The file as last read or written. Kept whole, so values of forms this store
     // does not know are written back unchanged rather than lost.
     mutable nlohmann::json values_ = nlohmann::json::object();
+    // The same as last read from or written to the disk, without unsaved values.
+    mutable nlohmann::json stored_ = nlohmann::json::object();
     mutable std::optional<FileStamp> stamp_;
     // Values set while the disk refused them (null for a removal).
     nlohmann::json unsaved_ = nlohmann::json::object();
     bool failureLogged_ = false;
+    std::optional<std::string> lastError_;
+    bool lastFailureBusy_ = false;
+    double lockPatience_ = 2;
 };
 
 }  // namespace orvela

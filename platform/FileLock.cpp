@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvela {
@@ -22,8 +23,18 @@ FileLock::FileLock(const std::filesystem::path& dataFile, double patienceSeconds
         return;
     }
     fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // A lock file left by another user, or on a read-only mount, still serves:
+    // flock needs no write access.
+    if (fd_ < 0 && (errno == EACCES || errno == EROFS)) fd_ = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) {
         error_ = "cannot open " + lockFile.string() + ": " + std::strerror(errno);
+        return;
+    }
+    struct stat status;
+    if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
+        error_ = lockFile.string() + " is not a file";
+        ::close(fd_);
+        fd_ = -1;
         return;
     }
     const int pauseMicroseconds = 5000;

@@ -19,9 +19,11 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-    // Whether the turn is ours. When the lock file cannot even be made (a full
-    // or read-only disk) the caller goes ahead alone: its write will tell.
+    // Whether the turn is ours. A lock that is not held, for whatever reason
+    // (another holder, a lock file that cannot be made or opened, a file system
+    // without locks), means the caller must not write: error() says why.
     bool held() const { return fd_ >= 0; }
+    // Not held only because another process holds it: worth trying again later.
     bool busy() const { return busy_; }
     const std::optional<std::string>& error() const { return error_; }
 

@@ -32,18 +32,47 @@ AppSettings& AppSettings::shared() {
 AppSettings::AppSettings(DefaultsStore& defaults, LoginItem loginItem)
     : defaults(defaults),
       captureShortcut(storedShortcut(defaults),
-                      {[this] { objectWillChange.send(); },
+                      {[this] { willSet(captureShortcut, storedShortcut_); },
                        [this](const Shortcut& value) {
                            std::string json = value.toJson();
-                           this->defaults.setObject(DefaultsData(json.begin(), json.end()), captureShortcutKey);
+                           stored(captureShortcut, storedShortcut_, captureShortcutKey,
+                                  this->defaults.setObject(DefaultsData(json.begin(), json.end()), captureShortcutKey));
                        }}),
       showMenuBarIcon(storedSwitch(defaults, showMenuBarIconKey),
-                      {[this] { objectWillChange.send(); },
-                       [this](const bool& value) { this->defaults.setBool(value, showMenuBarIconKey); }}),
+                      {[this] { willSet(showMenuBarIcon, storedMenuBarIcon_); },
+                       [this](const bool& value) {
+                           stored(showMenuBarIcon, storedMenuBarIcon_, showMenuBarIconKey,
+                                  this->defaults.setBool(value, showMenuBarIconKey));
+                       }}),
       showDockBadge(storedSwitch(defaults, showDockBadgeKey),
-                    {[this] { objectWillChange.send(); },
-                     [this](const bool& value) { this->defaults.setBool(value, showDockBadgeKey); }}),
+                    {[this] { willSet(showDockBadge, storedDockBadge_); },
+                     [this](const bool& value) {
+                         stored(showDockBadge, storedDockBadge_, showDockBadgeKey,
+                                this->defaults.setBool(value, showDockBadgeKey));
+                     }}),
       loginItem_(std::move(loginItem)) {}
+
+template <class T>
+void AppSettings::willSet(const Observable<T>& setting, T& previous) {
+    objectWillChange.send();
+    if (!reverting_) previous = setting.get();
+}
+
+// A value the disk refused would otherwise show as set for this run only, and
+// come back as the old one at the next start: the setting returns to what is
+// stored now, and its listeners hear so.
+template <class T>
+void AppSettings::stored(Observable<T>& setting, const T& previous, const char* key, bool written) {
+    if (written || reverting_) {
+        if (reverting_) defaults.forgetUnsaved(key);
+        return;
+    }
+    log(std::string("settings: ") + key + " could not be stored (" +
+        defaults.lastError().value_or("the store refused it") + "); it stays as it was");
+    reverting_ = true;
+    setting.set(previous);
+    reverting_ = false;
+}
 
 bool AppSettings::launchAtLogin() const { return loginItem_.enabled(); }
 

@@ -10,7 +10,8 @@ namespace orvela {
 // The user's settings. Each of the three stored ones tells its subscribers the
 // current value at once and then every new value, synchronously and before the
 // value is stored (reading it inside a listener gives the old one); after that the
-// value is written to the defaults. Every write stores, also an unchanged value.
+// value is written to the defaults. Every write stores, also an unchanged value;
+// one the defaults refuse is logged and the setting returns to its stored value.
 class AppSettings {
 public:
     static constexpr const char* captureShortcutKey = "captureShortcut";
@@ -39,7 +40,16 @@ public:
     void setLaunchAtLogin(bool enabled);
 
 private:
+    template <class T>
+    void willSet(const Observable<T>& setting, T& previous);
+    template <class T>
+    void stored(Observable<T>& setting, const T& previous, const char* key, bool written);
+
     LoginItem loginItem_;
+    Shortcut storedShortcut_ = Shortcut::defaultCapture;
+    bool storedMenuBarIcon_ = true;
+    bool storedDockBadge_ = true;
+    bool reverting_ = false;
 };
 
 }  // namespace orvela

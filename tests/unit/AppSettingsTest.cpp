@@ -120,5 +120,27 @@ TEST_F(Settings, AFailedLoginSwitchIsLoggedAndLeavesItOff) {
     EXPECT_FALSE(settings->launchAtLogin());
 }
 
+TEST_F(Settings, ASwitchTheDiskRefusedReturnsToItsStoredValueAndTheLogSaysWhy) {
+    store.setBool(false, "showDockBadge");
+    auto settings = make();
+    std::vector<bool> heard;
+    auto badge = settings->showDockBadge.subscribe([&](bool value) { heard.push_back(value); });
+    std::filesystem::remove(folder / "defaults.json");
+    std::filesystem::create_directories(folder / "defaults.json");
+
+    ::testing::internal::CaptureStderr();
+    settings->showDockBadge.set(true);
+    std::string logged = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(settings->showDockBadge.get());
+    EXPECT_EQ(heard, (std::vector<bool>{false, true, false}));
+    EXPECT_NE(logged.find("Orvela: settings: showDockBadge could not be stored ("), std::string::npos) << logged;
+    EXPECT_NE(logged.find("defaults.json"), std::string::npos) << logged;
+
+    // Once the disk takes writes again, the refused value does not come back with them.
+    std::filesystem::remove(folder / "defaults.json");
+    EXPECT_TRUE(store.setBool(false, "showMenuBarIcon"));
+    EXPECT_EQ(DefaultsStore(folder / "defaults.json").objectForKey("showDockBadge"), std::nullopt);
+}
+
 }  // namespace
 }  // namespace orvela

@@ -6,6 +6,8 @@
 #include "tests/unit/TemporaryFolder.h"
 
 #include <fstream>
+#include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <set>
 #include <sys/stat.h>
@@ -57,13 +59,16 @@ TEST(StoreFaults, TwoProcessesInterleavingAThousandChangesLoseNothing) {
     const fs::path file = folder / "defaults.json";
     const int perProcess = 500;
     // Each process appends its own texts and, every other step, takes the head
-    // off if it is its own, writing down what it took.
+    // off if it is its own, writing down what it took. A write refused because the
+    // other process held the file is tried again, as the application does.
     auto work = [&](const std::string& name) {
         DefaultsStore store(file);
         PendingCaptures queue(store, "pendingCaptures");
         std::ofstream taken(folder / (name + ".taken"));
         for (int i = 0; i < perProcess; ++i) {
-            if (!queue.add(name + std::to_string(i))) _exit(2);
+            while (!queue.add(name + std::to_string(i))) {
+                if (!store.lastFailureWasBusy()) _exit(2);
+            }
             if (i % 2 == 1) {
                 auto items = queue.items();
                 if (!items.empty() && items.front().starts_with(name) && queue.removeFirst(items.front()))
@@ -124,19 +129,95 @@ TEST(StoreFaults, ARefusingDiskIsReportedLoggedOnceAndCaughtUpLater) {
     EXPECT_EQ(reread.objectForKey("showMenuBarIcon"), std::optional<DefaultsValue>(true));
 }
 
-TEST(StoreFaults, AFileThatCannotBeReadIsMovedAsideWithItsContents) {
+void giveTo(const fs::path& path, uid_t user) { EXPECT_EQ(::chown(path.c_str(), user, user), 0) << path; }
+
+// Run in a child process as an unprivileged user, as setpriv --reuid would: root
+// reads every file whatever its mode. The child's exit status is the answer.
+int asAnotherUser(const fs::path& folder, const std::function<int()>& check) {
+    const uid_t nobody = 65534;
+    if (::getuid() == 0) giveTo(folder, nobody);
+    pid_t child = fork();
+    if (child == 0) {
+        if (::getuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
+                                ::setresuid(nobody, nobody, nobody) != 0))
+            _exit(99);
+        _exit(check());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
+// A file left behind by another user (or by root), readable by its owner only.
+void makeForeign(const fs::path& file) {
+    if (::getuid() == 0) giveTo(file, 0);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    if (::getuid() != 0) fs::permissions(file, fs::perms::none);
+}
+
+TEST(StoreFaults, AFileThatCannotBeReadStaysAndNoCaptureIsCalledStoredUntilItCanBe) {
+    testing::TemporaryFolder folder;
+    const fs::path file = folder / "defaults.json";
+    std::ofstream(file) << R"({"pendingCaptures": ["в очереди"], "showDockBadge": false})";
+    makeForeign(file);
+    int answer = asAnotherUser(folder.path(), [&] {
+        ::testing::internal::CaptureStderr();
+        DefaultsStore store(file);
+        PendingCaptures queue(store, "pendingCaptures");
+        bool refused = !queue.add("раз") && !queue.add("два") && !queue.beginDelivery("три");
+        std::string logged = ::testing::internal::GetCapturedStderr();
+        if (!refused) return 1;
+        if (std::count(logged.begin(), logged.end(), '\n') != 1) return 2;
+        // A setting is kept for the run, in memory.
+        store.setBool(false, "showMenuBarIcon");
+        if (store.objectForKey("showMenuBarIcon") != std::optional<DefaultsValue>(false)) return 3;
+        return 0;
+    });
+    EXPECT_EQ(answer, 0);
+    EXPECT_TRUE(fs::is_regular_file(file));
+    EXPECT_TRUE(asideOf(folder.path()).empty());
+
+    // Readable again: the queue that was there is kept and the next capture joins it.
+    if (::getuid() == 0) giveTo(file, 65534);
+    else fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    answer = asAnotherUser(folder.path(), [&] {
+        DefaultsStore store(file);
+        PendingCaptures queue(store, "pendingCaptures");
+        return queue.add("после") && queue.items() == Texts{"в очереди", "после"} ? 0 : 1;
+    });
+    EXPECT_EQ(answer, 0);
+}
+
+TEST(StoreFaults, AFolderInPlaceOfTheFileStaysAndTheStoreRunsFromMemory) {
     testing::TemporaryFolder folder;
     fs::create_directories(folder / "defaults.json");
     std::ofstream(folder / "defaults.json/inside") << "keep me";
     ::testing::internal::CaptureStderr();
     DefaultsStore store(folder / "defaults.json");
-    ::testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(PendingCaptures(store, "pendingCaptures").add("после"));
+    EXPECT_FALSE(PendingCaptures(store, "pendingCaptures").add("не сохранится"));
+    std::string logged = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
+    EXPECT_EQ(contentsOf(folder / "defaults.json/inside"), "keep me");
+    EXPECT_TRUE(asideOf(folder.path()).empty());
+}
 
-    auto aside = asideOf(folder.path());
-    ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(contentsOf(aside[0] / "inside"), "keep me");
-    EXPECT_EQ(DefaultsStore(folder / "defaults.json").stringArrayForKey("pendingCaptures"), Texts{"после"});
+TEST(StoreFaults, TextsOfMovedAsideFilesAreQueuedOnceAndOnlyFromFilesThatParse) {
+    testing::TemporaryFolder folder;
+    const fs::path file = folder / "defaults.json";
+    std::ofstream(folder / "defaults.json.corrupt-20240101-101010")
+        << R"({"pendingCaptures": ["из очереди", 7], "pendingCapturesInFlight": ["на пути"]})";
+    std::ofstream(folder / "defaults.json.corrupt-20240202-101010") << R"({"pendingCaptures": ["обрыв)";
+    {
+        DefaultsStore store(file);
+        PendingCaptures queue(store, "pendingCaptures");
+        ASSERT_TRUE(queue.add("свежая"));
+        EXPECT_TRUE(queue.recoverMovedAside());
+        EXPECT_EQ(queue.items(), (Texts{"свежая", "из очереди", "на пути"}));
+    }
+    DefaultsStore restarted(file);
+    PendingCaptures queue(restarted, "pendingCaptures");
+    EXPECT_TRUE(queue.recoverMovedAside());
+    EXPECT_EQ(queue.items(), (Texts{"свежая", "из очереди", "на пути"}));
 }
 
 TEST(StoreFaults, AFileThatBecomesUnreadableIsNeverWrittenOver) {
@@ -184,6 +265,55 @@ TEST(StoreFaults, ALinkedFileStaysALinkAndFoldersKeepTheirModes) {
     ASSERT_TRUE(fresh.setBool(true, "showDockBadge"));
     EXPECT_EQ(modeOf(folder / "new"), 0700u);
     EXPECT_EQ(modeOf(folder / "new/orvela"), 0700u);
+}
+
+TEST(StoreFaults, ALockThatCannotBeTakenFailsTheWrite) {
+    testing::TemporaryFolder folder;
+    const fs::path file = folder / "defaults.json";
+    DefaultsStore store(file);
+    ASSERT_TRUE(store.setBool(true, "showDockBadge"));
+    fs::remove(FileLock::lockFileOf(file));
+    fs::create_directories(FileLock::lockFileOf(file));
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(PendingCaptures(store, "pendingCaptures").add("без замка"));
+    EXPECT_FALSE(store.setBool(false, "showDockBadge"));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(DefaultsStore(file).objectForKey("showDockBadge"), std::optional<DefaultsValue>(true));
+    EXPECT_EQ(DefaultsStore(file).objectForKey("pendingCaptures"), std::nullopt);
+
+    // A lock file of another user that this one may only read still locks; one
+    // it cannot open at all does not.
+    fs::remove(FileLock::lockFileOf(file));
+    std::ofstream(FileLock::lockFileOf(file)).flush();
+    if (::getuid() == 0) giveTo(FileLock::lockFileOf(file), 0);
+    fs::permissions(FileLock::lockFileOf(file), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    if (::getuid() == 0) giveTo(file, 65534);
+    EXPECT_EQ(asAnotherUser(folder.path(), [&] {
+        DefaultsStore other(file);
+        return PendingCaptures(other, "pendingCaptures").add("под замком") ? 0 : 1;
+    }), 0);
+    fs::permissions(FileLock::lockFileOf(file), fs::perms::owner_read | fs::perms::owner_write);
+    if (::getuid() != 0) fs::permissions(FileLock::lockFileOf(file), fs::perms::none);
+    EXPECT_EQ(asAnotherUser(folder.path(), [&] {
+        DefaultsStore other(file);
+        return PendingCaptures(other, "pendingCaptures").add("без замка") ? 1 : 0;
+    }), 0);
+    EXPECT_EQ(DefaultsStore(file).stringArrayForKey("pendingCaptures"), Texts{"под замком"});
+}
+
+TEST(StoreFaults, QueueEntriesOfOtherFormsSurviveEverySave) {
+    testing::TemporaryFolder folder;
+    const fs::path file = folder / "defaults.json";
+    std::ofstream(file) << R"({"pendingCaptures": [{"text": "новее", "at": 1}, "a", 5, "b"]})";
+    DefaultsStore store(file);
+    PendingCaptures queue(store, "pendingCaptures");
+    EXPECT_EQ(queue.items(), (Texts{"a", "b"}));
+    ASSERT_TRUE(queue.add("c"));
+    ASSERT_TRUE(queue.removeFirst("a"));
+    ASSERT_TRUE(queue.removeFirst("b"));
+    ASSERT_TRUE(queue.removeFirst("c"));
+    EXPECT_EQ(nlohmann::json::parse(contentsOf(file))["pendingCaptures"],
+              nlohmann::json::parse(R"([{"text": "новее", "at": 1}, 5])"));
 }
 
 TEST(StoreFaults, AStuckHolderOfTheLockFailsTheWriteInsteadOfRacingIt) {
