@@ -53,9 +53,10 @@ bool NavigationPolicy::isAppPage(const std::optional<std::string>& url) const {
 }
 
 bool NavigationPolicy::mayPost(const std::string& documentAddress, bool isMainFrame,
-                               const std::optional<std::string>& viewAddress) const {
+                               const std::optional<std::string>& mainDocumentAddress) const {
+    if (!isAppPage(mainDocumentAddress)) return false;
     if (!documentAddress.empty()) return isAppPage(documentAddress);
-    return isMainFrame && isAppPage(viewAddress);
+    return isMainFrame;
 }
 
 }  // namespace orvela

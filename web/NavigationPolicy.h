@@ -28,10 +28,13 @@ public:
     // Whether the address is on the application's origin: its scheme, host and
     // port (the scheme's own when none is written) are the origin's.
     bool isAppPage(const std::optional<std::string>& url) const;
-    // Whether a message posted by a document with this address may be heard. A
-    // document without an address speaks for the view's page only in the main
+    // Whether a message posted by a document with this address may be heard while
+    // the main frame shows the given committed document. The bridge belongs to
+    // the main frame's document: nothing is heard while that is not an app page.
+    // A document without an address speaks for the main document only in the main
     // frame; a child frame without one (about:blank, srcdoc) is nobody's.
-    bool mayPost(const std::string& documentAddress, bool isMainFrame, const std::optional<std::string>& viewAddress) const;
+    bool mayPost(const std::string& documentAddress, bool isMainFrame,
+                 const std::optional<std::string>& mainDocumentAddress) const;
 
     const std::string& appHost() const { return appHost_; }
     const std::string& legacyHost() const { return legacyHost_; }

@@ -1,4 +1,5 @@
-// Only the application's own origin hears captures and calls and is heard.
+// Only the application's own origin in the main frame hears captures and calls
+// and is heard.
 #include "tests/integration/WebHostFixture.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +40,36 @@ TEST_F(WebHost, APageOnAnotherPortOfTheHostTakesTheMainFrameAndGetsNothing) {
     EXPECT_EQ(traced(state, "command"), 0);
     EXPECT_TRUE(state["inbox"].empty());
     EXPECT_EQ(uri(), other + "/inbox");
+}
+
+TEST_F(WebHost, AForeignMainDocumentWithTheApplicationInAChildGetsNothing) {
+    ASSERT_TRUE(waitReady());
+    int readyBefore = traced(harness.siteState(), "ready");
+    messages.clear();
+    // Its own page object would take the capture and answer true.
+    loadAndWait("data:text/html,<script>window.orvelaNative = {capture: (text) => { document.title = text; return true; }}"
+                "</script><iframe src='" + harness.origin() + "/inbox'></iframe>");
+    ASSERT_TRUE(runUntil([&] { return traced(harness.siteState(), "ready") > readyBefore; }));
+    runFor(1);
+    EXPECT_FALSE(web->bridgeReady());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(captureAnswer(*web, "пароль от почты"), false);
+    EXPECT_NE(evaluate("document.title"), "пароль от почты");
+}
+
+TEST_F(WebHost, AnApplicationChildOfTheApplicationIsHeardButDoesNotMakeItReady) {
+    ASSERT_TRUE(waitReady());
+    harness.control("inbox=3");
+    // The main document is the application's, but it has not said ready itself.
+    loadAndWait(harness.origin() + "/frames?child=app");
+    ASSERT_TRUE(runUntil([&] {
+        auto counts = received<BridgeMessage::Inbox>();
+        return !counts.empty() && counts.back().count == 3;
+    }));
+    runFor(1);
+    EXPECT_FALSE(web->bridgeReady());
+    EXPECT_EQ(captureAnswer(*web, "рано"), false);
+    harness.control("inbox=0");
 }
 
 }  // namespace

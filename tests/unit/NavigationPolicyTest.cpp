@@ -76,16 +76,23 @@ TEST(NavigationPolicy, AboutBlobAndDataLoadAnywhereInAnyLetterCase) {
     }
 }
 
-TEST(NavigationPolicy, OnlyApplicationDocumentsMayPostAndOnlyTheMainFrameBorrowsTheViewsAddress) {
-    const std::optional<std::string> appView = "https://app.orvela.ru/inbox";
-    EXPECT_TRUE(policy.mayPost("https://app.orvela.ru/inbox", false, appView));
-    EXPECT_TRUE(policy.mayPost("", true, appView));
-    EXPECT_FALSE(policy.mayPost("", false, appView)) << "a child without an address is nobody's";
-    EXPECT_FALSE(policy.mayPost("", true, std::nullopt));
+TEST(NavigationPolicy, OnlyApplicationDocumentsUnderAnApplicationMainDocumentMayPost) {
+    const std::optional<std::string> appMain = "https://app.orvela.ru/inbox";
+    EXPECT_TRUE(policy.mayPost("https://app.orvela.ru/inbox", true, appMain));
+    EXPECT_TRUE(policy.mayPost("https://app.orvela.ru/inbox", false, appMain));
+    EXPECT_TRUE(policy.mayPost("", true, appMain)) << "the main frame's document speaks for the main document";
+    EXPECT_FALSE(policy.mayPost("", false, appMain)) << "a child without an address is nobody's";
     for (const char* address : {"about:blank", "about:srcdoc", "data:text/html,x", "https://orvela.ru/",
-                                "https://passport.yandex.ru/auth", "https://evil.example/"}) {
-        EXPECT_FALSE(policy.mayPost(address, true, appView)) << address;
-        EXPECT_FALSE(policy.mayPost(address, false, appView)) << address;
+                                "https://passport.yandex.ru/auth", "https://evil.example/", "http://app.orvela.ru/",
+                                "https://app.orvela.ru:8443/"}) {
+        EXPECT_FALSE(policy.mayPost(address, true, appMain)) << address;
+        EXPECT_FALSE(policy.mayPost(address, false, appMain)) << address;
+    }
+    // Under a foreign main document the application itself, in a child, is not heard.
+    for (std::optional<std::string> main : {std::optional<std::string>(), std::optional<std::string>("https://orvela.ru/"),
+                                            std::optional<std::string>("https://app.orvela.ru:8443/inbox")}) {
+        EXPECT_FALSE(policy.mayPost("https://app.orvela.ru/inbox", false, main)) << main.value_or("none");
+        EXPECT_FALSE(policy.mayPost("", true, main)) << main.value_or("none");
     }
 }
 
