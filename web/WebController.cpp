@@ -35,6 +35,11 @@ bool isTrue(JSCValue* value) {
     return false;
 }
 
+bool isWebAddress(const char* uri) {
+    const char* scheme = g_uri_peek_scheme(uri);
+    return scheme && (g_str_equal(scheme, "http") || g_str_equal(scheme, "https"));
+}
+
 bool isAttachment(WebKitURIResponse* response) {
     SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
     if (!headers) return false;
@@ -341,10 +346,8 @@ bool WebController::decideAction(WebKitNavigationPolicyDecision* decision) {
         webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
         return true;
     }
-    const char* scheme = g_uri_peek_scheme(uri);
-    bool web = scheme && (g_str_equal(scheme, "http") || g_str_equal(scheme, "https"));
-    if (!web && policy_.decide(uri, true) == NavigationPolicy::Decision::openExternally) {
-        Desktop::openUri(uri);
+    if (!isWebAddress(uri) && policy_.decide(uri, true) == NavigationPolicy::Decision::openExternally) {
+        openInOtherProgram(action, uri);
         webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
         return true;
     }
@@ -361,9 +364,23 @@ void WebController::openNewWindowRequest(WebKitNavigationAction* action) {
     std::string address(uri);
     if (policy_.decide(address, true) == NavigationPolicy::Decision::allow && policy_.isAppPage(address)) {
         webkit_web_view_load_request(webView_, request);
-    } else {
+    } else if (isWebAddress(uri)) {
         Desktop::openUri(address);
+    } else {
+        openInOtherProgram(action, uri);
     }
+}
+
+// The engine does not say which frame asked, and any frame's script may ask
+// without the user doing anything: only a navigation the user started may start
+// another program.
+void WebController::openInOtherProgram(WebKitNavigationAction* action, const char* uri) {
+    if (webkit_navigation_action_is_user_gesture(action)) {
+        Desktop::openUri(uri);
+        return;
+    }
+    const char* scheme = g_uri_peek_scheme(uri);
+    log(std::string("not opening a ") + (scheme ? scheme : "scheme-less") + ": address the user did not ask for");
 }
 
 bool WebController::decideResponse(WebKitResponsePolicyDecision* decision) {

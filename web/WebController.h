@@ -83,6 +83,7 @@ private:
     void clearReadiness();
     // Calls into the page go only to a ready application page in the main frame.
     bool pageAnswers() const;
+    void openInOtherProgram(WebKitNavigationAction* action, const char* uri);
 
     using Completion = std::function<void(JSCValue* value, GError* error)>;
     void callPage(const std::string& script, GVariant* arguments, Completion completion);

@@ -1,7 +1,8 @@
 // Only the application's own origin in the main frame hears captures and calls
-// and is heard.
+// and is heard; other programs start only on the user's click.
 #include "tests/integration/WebHostFixture.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace orvela {
@@ -16,6 +17,11 @@ std::optional<bool> captureAnswer(WebController& web, const std::string& text) {
     web.capture(text, [&](bool saved) { answer = saved; });
     runUntil([&] { return answer.has_value(); });
     return answer;
+}
+
+long openedCount(Harness& harness, const std::string& address) {
+    auto opened = harness.openedInBrowser();
+    return std::count(opened.begin(), opened.end(), address);
 }
 
 TEST_F(WebHost, APageOnAnotherPortOfTheHostTakesTheMainFrameAndGetsNothing) {
@@ -70,6 +76,35 @@ TEST_F(WebHost, AnApplicationChildOfTheApplicationIsHeardButDoesNotMakeItReady) 
     EXPECT_FALSE(web->bridgeReady());
     EXPECT_EQ(captureAnswer(*web, "рано"), false);
     harness.control("inbox=0");
+}
+
+TEST_F(WebHost, AForeignFrameCannotStartAnotherProgramButTheUsersClickCan) {
+    ASSERT_TRUE(waitReady());
+    ::testing::internal::CaptureStderr();
+    loadAndWait(harness.origin() + "/frames?attack=scheme");
+    ASSERT_TRUE(runUntil([&] { return traced(harness.siteState(), "attack", "scheme:sent") > 0; }));
+    runFor(1.5);
+    std::string logged = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(openedCount(harness, "mailto:frame@attack.test"), 0);
+    EXPECT_NE(logged.find("Orvela: not opening a mailto: address"), std::string::npos) << logged;
+
+    loadAndWait(harness.origin() + "/inbox");
+    ASSERT_TRUE(waitReady());
+    long before = openedCount(harness, "mailto:team@orvela.ru");
+    // The link's place on the screen, for a click through the X server as a person's.
+    auto box = nlohmann::json::parse(evaluate("(() => { const link = document.getElementById('mail');"
+                                              " link.scrollIntoView(); const box = link.getBoundingClientRect();"
+                                              " return JSON.stringify({x: box.x + box.width / 2, y: box.y + box.height / 2}); })()"));
+    GtkWidget* view = GTK_WIDGET(web->webView());
+    int viewX = 0, viewY = 0, originX = 0, originY = 0;
+    gtk_widget_translate_coordinates(view, GTK_WIDGET(web->window()), 0, 0, &viewX, &viewY);
+    gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(web->window())), &originX, &originY);
+    int x = originX + viewX + box["x"].get<int>();
+    int y = originY + viewY + box["y"].get<int>();
+    ASSERT_EQ(testing::xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}), 0);
+    EXPECT_TRUE(runUntil([&] { return openedCount(harness, "mailto:team@orvela.ru") > before; }))
+        << ::testing::PrintToString(harness.openedInBrowser());
+    EXPECT_TRUE(web->bridgeReady());
 }
 
 }  // namespace

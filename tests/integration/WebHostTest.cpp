@@ -397,6 +397,7 @@ TEST_F(WebHost, ForeignLinksGoToTheDefaultBrowser) {
         auto opened = harness.openedInBrowser();
         return std::find(opened.begin(), opened.end(), foreign) != opened.end();
     }));
+    // The engine runs the application's own scripts as the user's doing, so this one may start the mail program.
     runScript("location.href = 'mailto:team@orvela.ru'");
     EXPECT_TRUE(runUntil([&] {
         auto opened = harness.openedInBrowser();
