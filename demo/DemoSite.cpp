@@ -188,15 +188,22 @@ private:
 
     // A page of the application with a frame from the other loopback name inside:
     // the foreign page, or with ?attack=KIND the foreign page that plays that trick.
+    // With ?child=app, a page of the application that never says ready itself,
+    // with the Inbox in a frame.
     void frames(SoupServerMessage* message) {
         GUri* uri = soup_server_message_get_uri(message);
         std::string attack;
+        bool appChild = false;
         if (const char* query = g_uri_get_query(uri)) {
             if (GHashTable* params = g_uri_parse_params(query, -1, "&", G_URI_PARAMS_NONE, nullptr)) {
                 if (auto* kind = static_cast<const char*>(g_hash_table_lookup(params, "attack"))) attack = kind;
+                appChild = g_strcmp0(static_cast<const char*>(g_hash_table_lookup(params, "child")), "app") == 0;
                 g_hash_table_unref(params);
             }
         }
+        if (appChild)
+            return reply(message, 200, "text/html; charset=utf-8",
+                         "<!doctype html><meta charset=utf-8><title>Рамки</title><iframe src=/inbox></iframe>");
         std::string host = g_uri_get_host(uri);
         std::string port = std::to_string(g_uri_get_port(uri));
         std::string other = host == "localhost" ? "127.0.0.1" : "localhost";

@@ -23,8 +23,11 @@ bool onDomain(const std::string& host, std::string_view domain) {
 }  // namespace
 
 NavigationPolicy::NavigationPolicy(const std::string& origin) {
-    auto host = parse(origin).host;
-    appHost_ = host ? *host : *parse(AppConfig::defaultOrigin).host;
+    Address address = parse(origin);
+    if (!address.host) address = parse(AppConfig::defaultOrigin);
+    appScheme_ = address.scheme;
+    appHost_ = *address.host;
+    appPort_ = address.port;
 }
 
 NavigationPolicy::Decision NavigationPolicy::decide(const std::string& url, bool isMainFrame) const {
@@ -45,14 +48,15 @@ NavigationPolicy::Decision NavigationPolicy::decide(const std::string& url, bool
 
 bool NavigationPolicy::isAppPage(const std::optional<std::string>& url) const {
     if (!url) return false;
-    auto host = parse(*url).host;
-    return host && *host == appHost_;
+    Address address = parse(*url);
+    return address.host && *address.host == appHost_ && address.scheme == appScheme_ && address.port == appPort_;
 }
 
 bool NavigationPolicy::mayPost(const std::string& documentAddress, bool isMainFrame,
-                               const std::optional<std::string>& viewAddress) const {
+                               const std::optional<std::string>& mainDocumentAddress) const {
+    if (!isAppPage(mainDocumentAddress)) return false;
     if (!documentAddress.empty()) return isAppPage(documentAddress);
-    return isMainFrame && isAppPage(viewAddress);
+    return isMainFrame;
 }
 
 }  // namespace orvela

@@ -2,17 +2,18 @@
 
 namespace orvela::PageMessages {
 
-std::optional<BridgeMessage> accept(WebKitUserMessage* message, const NavigationPolicy& policy, WebKitWebView* view) {
+std::optional<Heard> accept(WebKitUserMessage* message, const NavigationPolicy& policy,
+                            const std::optional<std::string>& mainDocumentAddress) {
     GVariant* parameters = webkit_user_message_get_parameters(message);
     if (!parameters || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssb)"))) return std::nullopt;
     const char* body = nullptr;
     const char* address = nullptr;
     gboolean mainFrame = FALSE;
     g_variant_get(parameters, "(&s&sb)", &body, &address, &mainFrame);
-    std::optional<std::string> viewAddress;
-    if (const char* uri = webkit_web_view_get_uri(view)) viewAddress = uri;
-    if (!policy.mayPost(address, mainFrame, viewAddress)) return std::nullopt;
-    return BridgeMessage::decodeText(body);
+    if (!policy.mayPost(address, mainFrame, mainDocumentAddress)) return std::nullopt;
+    auto decoded = BridgeMessage::decodeText(body);
+    if (!decoded) return std::nullopt;
+    return Heard{std::move(*decoded), mainFrame != FALSE};
 }
 
 }  // namespace orvela::PageMessages

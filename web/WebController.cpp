@@ -35,6 +35,11 @@ bool isTrue(JSCValue* value) {
     return false;
 }
 
+bool isWebAddress(const char* uri) {
+    const char* scheme = g_uri_peek_scheme(uri);
+    return scheme && (g_str_equal(scheme, "http") || g_str_equal(scheme, "https"));
+}
+
 bool isAttachment(WebKitURIResponse* response) {
     SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
     if (!headers) return false;
@@ -153,6 +158,7 @@ void WebController::connectSignals() {
     c.push_back(SignalConnection::connect<void(WebKitWebView*, WebKitWebProcessTerminationReason)>(
         webView_, "web-process-terminated", [this](WebKitWebView*, WebKitWebProcessTerminationReason) {
             clearReadiness();
+            committedAddress_.reset();
             // Before the first page committed there is nothing to reload.
             if (committed_) webkit_web_view_reload(webView_);
             else load(AppConfig::url("/", defaults_));
@@ -190,16 +196,19 @@ void WebController::clearReadiness() {
 }
 
 void WebController::receive(WebKitUserMessage* message) {
-    auto decoded = PageMessages::accept(message, policy_, webView_);
-    if (!decoded) return;
+    auto heard = PageMessages::accept(message, policy_, committedAddress_);
+    if (!heard) return;
     // A callback may drop the last owner of this controller.
     auto keepAlive = shared_from_this();
-    if (std::holds_alternative<BridgeMessage::Ready>(decoded->value) && !bridgeReady_) {
+    // Calls go to the main frame's document: only it may say that it is ready for them.
+    if (heard->fromMainFrame && std::holds_alternative<BridgeMessage::Ready>(heard->message.value) && !bridgeReady_) {
         bridgeReady_ = true;
         if (onBridgeReadyChange) onBridgeReadyChange(true);
     }
-    if (onMessage) onMessage(*decoded);
+    if (onMessage) onMessage(heard->message);
 }
+
+bool WebController::pageAnswers() const { return bridgeReady_ && policy_.isAppPage(committedAddress_); }
 
 void WebController::callPage(const std::string& script, GVariant* arguments, Completion completion) {
     struct Call {
@@ -237,7 +246,7 @@ void WebController::bringForward() {
 
 void WebController::navigate(const std::string& path) {
     bringForward();
-    if (!bridgeReady_) {
+    if (!pageAnswers()) {
         load(AppConfig::url(path, defaults_));
         return;
     }
@@ -246,17 +255,17 @@ void WebController::navigate(const std::string& path) {
 
 void WebController::openItem(const std::string& id) {
     bringForward();
-    if (bridgeReady_) call(PageScripts::openItem, arguments({{"id", &id}}));
+    if (pageAnswers()) call(PageScripts::openItem, arguments({{"id", &id}}));
 }
 
 void WebController::command(const std::string& name) {
     bringForward();
     auto script = PageScripts::command(name);
-    if (bridgeReady_ && script) call(*script, arguments({}));
+    if (pageAnswers() && script) call(*script, arguments({}));
 }
 
 void WebController::capture(const std::string& text, std::function<void(bool)> done) {
-    if (!bridgeReady_) {
+    if (!pageAnswers()) {
         done(false);
         return;
     }
@@ -337,10 +346,8 @@ bool WebController::decideAction(WebKitNavigationPolicyDecision* decision) {
         webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
         return true;
     }
-    const char* scheme = g_uri_peek_scheme(uri);
-    bool web = scheme && (g_str_equal(scheme, "http") || g_str_equal(scheme, "https"));
-    if (!web && policy_.decide(uri, true) == NavigationPolicy::Decision::openExternally) {
-        Desktop::openUri(uri);
+    if (!isWebAddress(uri) && policy_.decide(uri, true) == NavigationPolicy::Decision::openExternally) {
+        openInOtherProgram(action, uri);
         webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
         return true;
     }
@@ -357,9 +364,23 @@ void WebController::openNewWindowRequest(WebKitNavigationAction* action) {
     std::string address(uri);
     if (policy_.decide(address, true) == NavigationPolicy::Decision::allow && policy_.isAppPage(address)) {
         webkit_web_view_load_request(webView_, request);
-    } else {
+    } else if (isWebAddress(uri)) {
         Desktop::openUri(address);
+    } else {
+        openInOtherProgram(action, uri);
     }
+}
+
+// The engine does not say which frame asked, and any frame's script may ask
+// without the user doing anything: only a navigation the user started may start
+// another program.
+void WebController::openInOtherProgram(WebKitNavigationAction* action, const char* uri) {
+    if (webkit_navigation_action_is_user_gesture(action)) {
+        Desktop::openUri(uri);
+        return;
+    }
+    const char* scheme = g_uri_peek_scheme(uri);
+    log(std::string("not opening a ") + (scheme ? scheme : "scheme-less") + ": address the user did not ask for");
 }
 
 bool WebController::decideResponse(WebKitResponsePolicyDecision* decision) {
@@ -392,6 +413,9 @@ void WebController::loadChanged(WebKitLoadEvent event) {
     } else if (event == WEBKIT_LOAD_COMMITTED) {
         readyBeforeLoad_ = false;
         committed_ = true;
+        const char* committed = webkit_web_view_get_uri(webView_);
+        committedAddress_ = committed ? std::optional<std::string>(committed) : std::nullopt;
+        if (!policy_.isAppPage(committedAddress_)) clearReadiness();
         loadTimer_.cancel();
     } else if (event == WEBKIT_LOAD_FINISHED) {
         loadTimer_.cancel();
@@ -417,7 +441,7 @@ void WebController::loadFailed(WebKitLoadEvent event, const char* failingUri, GE
     // A load cancelled by the next one did not: that one replaces the page.
     bool interruptedByPolicy = error->domain == WEBKIT_POLICY_ERROR &&
                                error->code == WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE;
-    if (interruptedByPolicy && readyBeforeLoad_ && !bridgeReady_) {
+    if (interruptedByPolicy && readyBeforeLoad_ && !bridgeReady_ && policy_.isAppPage(committedAddress_)) {
         readyBeforeLoad_ = false;
         bridgeReady_ = true;
         auto keepAlive = shared_from_this();

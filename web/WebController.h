@@ -81,6 +81,9 @@ private:
     void connectSignals();
     void load(const std::string& uri);
     void clearReadiness();
+    // Calls into the page go only to a ready application page in the main frame.
+    bool pageAnswers() const;
+    void openInOtherProgram(WebKitNavigationAction* action, const char* uri);
 
     using Completion = std::function<void(JSCValue* value, GError* error)>;
     void callPage(const std::string& script, GVariant* arguments, Completion completion);
@@ -109,6 +112,8 @@ private:
     bool readyBeforeLoad_ = false;
     // Whether any page has committed yet: before that a crash has nothing to reload.
     bool committed_ = false;
+    // The main frame's document as it committed; same-document moves keep its origin.
+    std::optional<std::string> committedAddress_;
 
     GObjectPtr<GtkWidget> window_;
     GtkWidget* overlay_ = nullptr;

@@ -74,6 +74,10 @@ Harness::Harness() : home_(homeFolder()) {}
 
 Harness::~Harness() {
     stopSite();
+    if (otherSite_) {
+        ::kill(otherSite_, SIGTERM);
+        ::waitpid(otherSite_, nullptr, 0);
+    }
     std::error_code ignored;
     std::filesystem::remove_all(home_, ignored);
 }
@@ -91,18 +95,30 @@ std::string Harness::origin() {
 }
 
 void Harness::startSite() {
-    if (site_) return;
+    if (!site_) site_ = spawnSite(home_ / "site.json", port_);
+}
+
+std::string Harness::otherOrigin() {
+    if (!otherSite_) otherSite_ = spawnSite(home_ / "other-site.json", otherPort_);
+    return "http://localhost:" + std::to_string(otherPort_);
+}
+
+nlohmann::json Harness::otherSiteState() {
+    otherOrigin();
+    return post(otherPort_, "", "");
+}
+
+pid_t Harness::spawnSite(const std::filesystem::path& dataFile, int& port) {
     auto program = executableFolder() / "orvela-demo-site";
-    std::string port = std::to_string(port_);
-    std::string data = (home_ / "site.json").string();
-    const char* argv[] = {program.c_str(), "--port", port.c_str(), "--data", data.c_str(), nullptr};
+    std::string asked = std::to_string(port);
+    std::string data = dataFile.string();
+    const char* argv[] = {program.c_str(), "--port", asked.c_str(), "--data", data.c_str(), nullptr};
     int output = -1;
     GError* error = nullptr;
     GPid pid = 0;
     if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, endWithTests,
                                   GINT_TO_POINTER(::getpid()), &pid, nullptr, &output, nullptr, &error))
         throw std::runtime_error(std::string("cannot start the demo site: ") + error->message);
-    site_ = pid;
     // "listening on http://127.0.0.1:PORT/"
     std::string line;
     char c;
@@ -110,7 +126,8 @@ void Harness::startSite() {
     ::close(output);
     auto colon = line.rfind(':');
     if (colon == std::string::npos) throw std::runtime_error("the demo site did not start: " + line);
-    port_ = std::atoi(line.c_str() + colon + 1);
+    port = std::atoi(line.c_str() + colon + 1);
+    return pid;
 }
 
 void endWithTests(gpointer testProcess) {
@@ -128,8 +145,12 @@ void Harness::stopSite() {
 
 nlohmann::json Harness::control(const std::string& query, const std::string& body) {
     origin();
+    return post(port_, query, body);
+}
+
+nlohmann::json Harness::post(int port, const std::string& query, const std::string& body) {
     SoupSession* session = soup_session_new();
-    std::string uri = "http://127.0.0.1:" + std::to_string(port_) + "/__control?" + query;
+    std::string uri = "http://127.0.0.1:" + std::to_string(port) + "/__control?" + query;
     SoupMessage* message = soup_message_new("POST", uri.c_str());
     GBytes* requestBody = g_bytes_new(body.data(), body.size());
     soup_message_set_request_body_from_bytes(message, "application/json", requestBody);

@@ -31,14 +31,23 @@ public:
     // POSTs to the site's control endpoint, e.g. control("captures=fail").
     nlohmann::json control(const std::string& query, const std::string& body = "");
     nlohmann::json siteState();
+    // A second instance of the site on another port of the same host, with data
+    // of its own: the same pages on an origin that is not the application's.
+    std::string otherOrigin();
+    nlohmann::json otherSiteState();
 
     ~Harness();
 
 private:
     Harness();
+    // Starts the site program on the port (0: a free one) and reads back its port.
+    pid_t spawnSite(const std::filesystem::path& dataFile, int& port);
+    nlohmann::json post(int port, const std::string& query, const std::string& body);
     std::filesystem::path home_;
     int port_ = 0;
     pid_t site_ = 0;
+    int otherPort_ = 0;
+    pid_t otherSite_ = 0;
 };
 
 // A child setup for g_spawn (with G_SPAWN_DO_NOT_REAP_CHILD, so this process is

@@ -12,8 +12,8 @@ const NavigationPolicy policy("https://app.orvela.ru");
 Decision mainFrame(const std::string& url) { return policy.decide(url, true); }
 Decision subFrame(const std::string& url) { return policy.decide(url, false); }
 
-TEST(NavigationPolicy, ApplicationHostInAnyCaseAndOnAnyPortIsAnAppPage) {
-    for (const char* url : {"https://app.orvela.ru/inbox", "HTTPS://APP.ORVELA.RU/x", "http://app.orvela.ru:8443/"}) {
+TEST(NavigationPolicy, TheApplicationsOriginInAnyCaseIsAnAppPage) {
+    for (const char* url : {"https://app.orvela.ru/inbox", "HTTPS://APP.ORVELA.RU/x", "https://app.orvela.ru:443/"}) {
         EXPECT_EQ(mainFrame(url), Decision::allow) << url;
         EXPECT_TRUE(policy.isAppPage(std::string(url))) << url;
     }
@@ -24,6 +24,16 @@ TEST(NavigationPolicy, ApplicationHostInAnyCaseAndOnAnyPortIsAnAppPage) {
     EXPECT_FALSE(policy.isAppPage(std::nullopt));
     EXPECT_FALSE(policy.isAppPage(std::string("about:blank")));
     EXPECT_FALSE(policy.isAppPage(std::string("https://app.orvela.ru.evil.example/")));
+}
+
+TEST(NavigationPolicy, AnotherSchemeOrPortOfTheApplicationHostIsNoAppPage) {
+    for (const char* url : {"http://app.orvela.ru/", "https://app.orvela.ru:8443/", "http://app.orvela.ru:443/"}) {
+        EXPECT_EQ(mainFrame(url), Decision::allow) << url;
+        EXPECT_FALSE(policy.isAppPage(std::string(url))) << url;
+    }
+    for (const char* url : {"ws://app.orvela.ru/", "wss://app.orvela.ru/", "file://app.orvela.ru/inbox",
+                            "blob:https://app.orvela.ru/1d2f"})
+        EXPECT_FALSE(policy.isAppPage(std::string(url))) << url;
 }
 
 TEST(NavigationPolicy, LegacyHostAndSignInPagesLoadInsideButAreNotAppPages) {
@@ -66,24 +76,37 @@ TEST(NavigationPolicy, AboutBlobAndDataLoadAnywhereInAnyLetterCase) {
     }
 }
 
-TEST(NavigationPolicy, OnlyApplicationDocumentsMayPostAndOnlyTheMainFrameBorrowsTheViewsAddress) {
-    const std::optional<std::string> appView = "https://app.orvela.ru/inbox";
-    EXPECT_TRUE(policy.mayPost("https://app.orvela.ru/inbox", false, appView));
-    EXPECT_TRUE(policy.mayPost("", true, appView));
-    EXPECT_FALSE(policy.mayPost("", false, appView)) << "a child without an address is nobody's";
-    EXPECT_FALSE(policy.mayPost("", true, std::nullopt));
+TEST(NavigationPolicy, OnlyApplicationDocumentsUnderAnApplicationMainDocumentMayPost) {
+    const std::optional<std::string> appMain = "https://app.orvela.ru/inbox";
+    EXPECT_TRUE(policy.mayPost("https://app.orvela.ru/inbox", true, appMain));
+    EXPECT_TRUE(policy.mayPost("https://app.orvela.ru/inbox", false, appMain));
+    EXPECT_TRUE(policy.mayPost("", true, appMain)) << "the main frame's document speaks for the main document";
+    EXPECT_FALSE(policy.mayPost("", false, appMain)) << "a child without an address is nobody's";
     for (const char* address : {"about:blank", "about:srcdoc", "data:text/html,x", "https://orvela.ru/",
-                                "https://passport.yandex.ru/auth", "https://evil.example/"}) {
-        EXPECT_FALSE(policy.mayPost(address, true, appView)) << address;
-        EXPECT_FALSE(policy.mayPost(address, false, appView)) << address;
+                                "https://passport.yandex.ru/auth", "https://evil.example/", "http://app.orvela.ru/",
+                                "https://app.orvela.ru:8443/"}) {
+        EXPECT_FALSE(policy.mayPost(address, true, appMain)) << address;
+        EXPECT_FALSE(policy.mayPost(address, false, appMain)) << address;
+    }
+    // Under a foreign main document the application itself, in a child, is not heard.
+    for (std::optional<std::string> main : {std::optional<std::string>(), std::optional<std::string>("https://orvela.ru/"),
+                                            std::optional<std::string>("https://app.orvela.ru:8443/inbox")}) {
+        EXPECT_FALSE(policy.mayPost("https://app.orvela.ru/inbox", false, main)) << main.value_or("none");
+        EXPECT_FALSE(policy.mayPost("", true, main)) << main.value_or("none");
     }
 }
 
 TEST(NavigationPolicy, ApplicationHostComesFromTheOrigin) {
     NavigationPolicy local("http://localhost:8080/app");
     EXPECT_EQ(local.appHost(), "localhost");
-    EXPECT_TRUE(local.isAppPage(std::string("http://LOCALHOST:9999/")));
-    EXPECT_EQ(NavigationPolicy("no host here").appHost(), "app.orvela.ru");
+    EXPECT_TRUE(local.isAppPage(std::string("http://LOCALHOST:8080/inbox")));
+    EXPECT_FALSE(local.isAppPage(std::string("http://localhost:9999/")));
+    EXPECT_FALSE(local.isAppPage(std::string("http://localhost/")));
+    EXPECT_FALSE(local.isAppPage(std::string("https://localhost:8080/")));
+    NavigationPolicy fallback("no host here");
+    EXPECT_EQ(fallback.appHost(), "app.orvela.ru");
+    EXPECT_TRUE(fallback.isAppPage(std::string("https://app.orvela.ru/")));
+    EXPECT_FALSE(fallback.isAppPage(std::string("http://app.orvela.ru/")));
 }
 
 }  // namespace
