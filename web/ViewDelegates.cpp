@@ -1,6 +1,5 @@
 #include "web/ViewDelegates.h"
 
-#include "platform/AddressParts.h"
 #include "web/DownloadHandler.h"
 #include "web/PageDialogs.h"
 #include "web/WebContext.h"
@@ -40,8 +39,9 @@ bool ViewDelegates::microphoneAllowed(WebKitUserMediaPermissionRequest* request,
     bool microphoneOnly = webkit_user_media_permission_is_for_audio_device(request) &&
                           !webkit_user_media_permission_is_for_video_device(request) &&
                           !webkit_user_media_permission_is_for_display_device(request);
-    auto host = viewAddress ? AddressParts::of(viewAddress).host : std::nullopt;
-    return microphoneOnly && host && *host == policy.appHost();
+    // The application's own origin only: its host over plain http, or on another
+    // port, is someone else's page.
+    return microphoneOnly && viewAddress && policy.isAppPage(std::string(viewAddress));
 }
 
 }  // namespace orvela
