@@ -9,6 +9,7 @@
 #include "platform/Activation.h"
 #include "platform/Desktop.h"
 #include "platform/MainQueue.h"
+#include "platform/SystemTray.h"
 #include "web/BridgeMessage.h"
 
 namespace orvela {
@@ -109,10 +110,32 @@ void AppDelegate::showAbout() {
 
 // Every window of the application goes out of sight, the panel too; the
 // application keeps running and comes back with its window on the next launch.
+// Where no tray shows its icon, a withdrawn application could be found again only
+// by launching it: the windows are minimised instead and stay in the taskbar.
 void AppDelegate::hideApplication() {
     capture->hide();
-    for (GList* window = gtk_application_get_windows(application_); window; window = window->next)
-        gtk_widget_hide(GTK_WIDGET(window->data));
+    bool inTray = statusItem && SystemTray::present();
+    for (GList* window = gtk_application_get_windows(application_); window; window = window->next) {
+        if (inTray)
+            gtk_widget_hide(GTK_WIDGET(window->data));
+        else if (gtk_widget_get_visible(GTK_WIDGET(window->data)))
+            gtk_window_iconify(GTK_WINDOW(window->data));
+    }
+}
+
+// At login the panel may come up after the programs the session starts, so it is
+// given a few seconds to show the icon before the window comes instead.
+void AppDelegate::startInBackground() {
+    constexpr double trayWait = 5;
+    if (!statusItem) {
+        bringMainWindowForward();
+        return;
+    }
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    SystemTray::whenPresent(trayWait, [weak](bool shown) {
+        auto self = weak.lock();
+        if (self && !shown && !self->hasVisibleWindows()) self->bringMainWindowForward();
+    });
 }
 
 }  // namespace orvela

@@ -170,7 +170,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     subscriptions.push_back(settings->showDockBadge.subscribe([weak](bool) {
         MainQueue::async<AppDelegate>(weak, [](AppDelegate& self) { self.updateBadge(); });
     }));
-    bringMainWindowForward();
+    if (LaunchOptions::inBackground)
+        startInBackground();
+    else
+        bringMainWindowForward();
 }
 
 void AppDelegate::activated() {

@@ -80,6 +80,8 @@ private:
     // The tray menu follows the count and the capture key as they change.
     void menuNeedsUpdate();
     void bringMainWindowForward();
+    // The login launch: the window only when no tray will show the icon.
+    void startInBackground();
     bool hasVisibleWindows() const;
     GtkWindow* lastSeenWindow() const;
 

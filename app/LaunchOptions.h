@@ -28,6 +28,10 @@ public:
     // How long a capture waits for the page's answer, in seconds ("captureAnswerDeadline").
     double captureAnswerDeadline() const;
 
+    // Started with --background, as the autostart entry does at login: the
+    // window stays away while a tray shows the icon. Set by the entry function.
+    static inline bool inBackground = false;
+
     bool smokeTest() const { return d.boolForKey("smokeTest"); }
     std::optional<std::string> snapshot() const { return d.stringForKey("snapshot"); }
 

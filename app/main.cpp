@@ -4,6 +4,7 @@
 #include "app/AppDelegate.h"
 #include "app/LaunchOptions.h"
 #include "platform/GObjectPtr.h"
+#include "platform/SignalConnection.h"
 
 #include <cstdio>
 #include <string>
@@ -23,7 +24,9 @@ constexpr const char* usage =
     "  -snapshot NAME            photograph the windows into $TMPDIR/NAME, then end\n"
     "                            (-snapshotPaths, -snapshotSize, -snapshotCapture, -appearance)\n"
     "  -smokeTest YES            start, print \"smoke: ok\" and end\n"
+    "  --background              as at login: no window while a tray shows the icon\n"
     "  --help, --version         this text; the version\n"
+    "  --help-gtk                GTK's own options (--display, --class, ...)\n"
     "\n"
     "A running instance takes the links of a second start. See orvela(1).\n";
 
@@ -43,6 +46,24 @@ bool answeredAtOnce(int argc, char** argv) {
     return false;
 }
 
+// The options GApplication parses beside GTK's own, which GtkApplication adds.
+// Unknown ones are refused there, on standard error, with a non-zero status.
+void addOptions(GApplication* application, gboolean* background) {
+    const GOptionEntry entries[] = {
+        {"background", 0, G_OPTION_FLAG_NONE, G_OPTION_ARG_NONE, background,
+         "As at login: no window while a tray shows the icon", nullptr},
+        {}};
+    g_application_add_main_option_entries(application, entries);
+}
+
+// A launch in the background while the application runs already leaves the
+// running instance as it is, rather than bringing its window.
+gint backgroundLaunch(GApplication* application) {
+    orvela::LaunchOptions::inBackground = true;
+    if (!g_application_register(application, nullptr, nullptr)) return -1;
+    return g_application_get_is_remote(application) ? 0 : -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -56,6 +77,12 @@ int main(int argc, char** argv) {
     if (launch.underTests() || launch.smokeTest() || launch.snapshot())
         flags = GApplicationFlags(flags | G_APPLICATION_NON_UNIQUE);
     orvela::GObjectPtr<GtkApplication> application(gtk_application_new("ru.orvela.Orvela", flags));
+    GApplication* app = G_APPLICATION(application.get());
+    gboolean background = FALSE;
+    addOptions(app, &background);
+    auto localOptions = orvela::SignalConnection::connect<gint(GApplication*, GVariantDict*)>(
+        app, "handle-local-options",
+        [&background](GApplication* application, GVariantDict*) { return background ? backgroundLaunch(application) : -1; });
     auto delegate = orvela::AppDelegate::create(application.get());
 
     // The "-key value" pairs belong to the defaults; the application sees the rest.
@@ -63,7 +90,5 @@ int main(int argc, char** argv) {
     std::vector<char*> applicationArguments{argv[0]};
     for (auto& argument : arguments) applicationArguments.push_back(argument.data());
     applicationArguments.push_back(nullptr);
-    g_application_run(G_APPLICATION(application.get()), static_cast<int>(applicationArguments.size() - 1),
-                      applicationArguments.data());
-    return 0;
+    return g_application_run(app, static_cast<int>(applicationArguments.size() - 1), applicationArguments.data());
 }

@@ -1,6 +1,6 @@
 #include "capture/PortalTrigger.h"
 
-#include "capture/KeyPositions.h"
+#include "capture/UsKeymap.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,29 +11,6 @@
 
 namespace orvela {
 namespace {
-
-// Keys are named by position, so one fixed layout names them: the one the
-// portal's users read triggers in, whatever layout this desktop types in.
-xkb_keymap* usKeymap() {
-    static const std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap = [] {
-        xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-        xkb_rule_names names{"evdev", "pc105", "us", "", ""};
-        xkb_keymap* map = context ? xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS) : nullptr;
-        if (context) xkb_context_unref(context);
-        return std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)>(map, &xkb_keymap_unref);
-    }();
-    return keymap.get();
-}
-
-// What the key types on the US layout without Shift; NoSymbol for a key without one.
-xkb_keysym_t usKeysym(uint32_t keyCode) {
-    auto keycode = KeyPositions::x11Keycode(keyCode);
-    xkb_keymap* keymap = usKeymap();
-    const xkb_keysym_t* symbols = nullptr;
-    if (!keycode || !keymap || xkb_keymap_key_get_syms_by_level(keymap, *keycode, 0, 0, &symbols) < 1)
-        return XKB_KEY_NoSymbol;
-    return symbols[0];
-}
 
 std::string lowered(std::string_view text) {
     std::string lower(text);
@@ -213,7 +190,7 @@ bool namesShortcut(const Trigger& trigger, const Shortcut& shortcut) {
     // "#" and a number is ours for a key without a name, never a desktop's.
     std::string ourName = Shortcut::keyName(shortcut.keyCode);
     if (!ourName.starts_with('#') && trigger.key == ourName) return true;
-    xkb_keysym_t ours = usKeysym(shortcut.keyCode);
+    xkb_keysym_t ours = UsKeymap::keysym(shortcut.keyCode);
     return ours != XKB_KEY_NoSymbol && keysymNamed(trigger.key) == xkb_keysym_to_lower(ours);
 }
 
@@ -256,7 +233,7 @@ std::string desktopKeyWords(const std::string& description) {
 }  // namespace
 
 std::optional<std::string> portalTrigger(const Shortcut& shortcut) {
-    xkb_keysym_t symbol = usKeysym(shortcut.keyCode);
+    xkb_keysym_t symbol = UsKeymap::keysym(shortcut.keyCode);
     char name[64];
     if (symbol == XKB_KEY_NoSymbol || xkb_keysym_get_name(symbol, name, sizeof name) <= 0) return std::nullopt;
 

@@ -1,6 +1,7 @@
 #include "capture/Shortcut.h"
 
 #include "capture/KeyPositions.h"
+#include "capture/UsKeymap.h"
 
 #include <array>
 #include <nlohmann/json.hpp>
@@ -67,6 +68,12 @@ std::string Shortcut::keyName(uint32_t keyCode) {
     if (keyCode >= KeyPositions::unpositioned + 191 && keyCode <= KeyPositions::unpositioned + 202)
         return std::string("F").append(std::to_string(keyCode - KeyPositions::unpositioned - 191 + 13));
     if (auto letter = latinLetter(keyCode)) return std::string(*letter);
+    // A key without a position (a media key, a vendor's extra key) is named by
+    // what it sends; its code alone would mean nothing to the user.
+    if (auto x11Keycode = KeyPositions::x11Keycode(keyCode); x11Keycode && keyCode >= KeyPositions::unpositioned) {
+        if (auto name = UsKeymap::readableName(keyCode)) return *name;
+        return "Клавиша " + std::to_string(*x11Keycode);
+    }
     return std::string("#").append(std::to_string(keyCode));
 }
 

@@ -36,7 +36,8 @@ struct Shortcut {
     // A global shortcut needs control, option or command; shift alone is not enough.
     bool hasRequiredModifier() const { return (modifiers & requiredModifiers) != 0; }
 
-    // A named key, F1 to F12, the Latin letter printed on the key, or "#" + code.
+    // A named key, F1 to F12, the Latin letter printed on the key, a key without
+    // a position by its keysym ("Audio Play"), or "#" + code.
     static std::string keyName(uint32_t keyCode);
 
     // {"keyCode":49,"modifiers":393216}

@@ -130,12 +130,17 @@ std::filesystem::path DefaultsStore::standardPath() {
 namespace {
 
 // Walks the arguments, handing each "-key value" pair to one callback and every
-// other argument to the other.
+// other argument to the other. Only a single hyphen starts a key: "--name" is a
+// GNU option (GTK's among them), "--" ends the options, and an orvela: link is
+// never a key's value but always a link to open.
 template <class Pair, class Other>
 void splitArguments(const std::vector<std::string>& arguments, Pair pair, Other other) {
+    bool options = true;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (argument.size() < 2 || argument[0] != '-' || i + 1 >= arguments.size()) {
+        if (argument == "--") options = false;
+        bool key = options && argument.size() >= 2 && argument[0] == '-' && argument[1] != '-';
+        if (!key || i + 1 >= arguments.size() || arguments[i + 1].starts_with("orvela:")) {
             other(argument);
             continue;
         }

@@ -20,8 +20,13 @@ constexpr const char* introspection = R"(<node><interface name="com.canonical.Un
 struct State {
     int64_t count = 0;
     bool visible = false;
+
+    bool operator==(const State&) const = default;
 };
 State current;
+// Docks that ran before this process may still show an earlier instance's count,
+// so the first state is sent whatever it is.
+bool sentOnce = false;
 
 GVariant* entry() {
     GVariantBuilder properties;
@@ -39,6 +44,15 @@ void send(GDBusConnection* bus) {
     }
 }
 
+// A dock coming onto the bus: a new owner of com.canonical.Unity. Docks that
+// are there already heard the last update.
+void dockAppeared(GDBusConnection* connection, const char*, const char*, const char*, const char*, GVariant* parameters,
+                  gpointer) {
+    const char* newOwner = nullptr;
+    g_variant_get(parameters, "(&s&s&s)", nullptr, nullptr, &newOwner);
+    if (newOwner && *newOwner) send(connection);
+}
+
 // Made once: the answer to Query and the watch for docks that come later.
 GDBusConnection* bus() {
     static GDBusConnection* connection = [] {
@@ -51,10 +65,9 @@ GDBusConnection* bus() {
             nullptr, nullptr, {}};
         g_dbus_connection_register_object(opened, objectPath, node->interfaces[0], &answers, nullptr, nullptr, nullptr);
         g_dbus_node_info_unref(node);
-        g_bus_watch_name_on_connection(
-            opened, "com.canonical.Unity", G_BUS_NAME_WATCHER_FLAGS_NONE,
-            [](GDBusConnection* connection, const char*, const char*, gpointer) { send(connection); }, nullptr, nullptr,
-            nullptr);
+        g_dbus_connection_signal_subscribe(opened, "org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
+                                           "/org/freedesktop/DBus", "com.canonical.Unity", G_DBUS_SIGNAL_FLAGS_NONE,
+                                           dockAppeared, nullptr, nullptr);
         return opened;
     }();
     return connection;
@@ -63,7 +76,10 @@ GDBusConnection* bus() {
 }  // namespace
 
 void update(int64_t count, bool visible) {
-    current = {count, visible};
+    State next{count, visible};
+    if (sentOnce && next == current) return;
+    current = next;
+    sentOnce = true;
     if (GDBusConnection* connection = bus()) send(connection);
 }
 

@@ -8,7 +8,6 @@
 namespace orvela {
 namespace {
 
-
 // Quoting of the Exec key of the desktop entry format: an argument with reserved
 // characters is put in double quotes, inside which ", `, $ and \ are escaped.
 std::string quoteExecArgument(const std::string& argument) {
@@ -57,7 +56,11 @@ std::optional<std::string> LoginItem::registerItem() {
     const char* group = G_KEY_FILE_DESKTOP_GROUP;
     g_key_file_set_string(file, group, G_KEY_FILE_DESKTOP_KEY_TYPE, "Application");
     g_key_file_set_string(file, group, G_KEY_FILE_DESKTOP_KEY_NAME, "Orvela");
-    g_key_file_set_string(file, group, G_KEY_FILE_DESKTOP_KEY_EXEC, quoteExecArgument(command_).c_str());
+    // Started in the background: at login the icon goes to the tray, and the
+    // window comes only where no tray shows it. A desktop skips the entry once
+    // the program it tries is gone.
+    g_key_file_set_string(file, group, G_KEY_FILE_DESKTOP_KEY_EXEC, (quoteExecArgument(command_) + " --background").c_str());
+    g_key_file_set_string(file, group, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, command_.c_str());
     g_key_file_set_string(file, group, G_KEY_FILE_DESKTOP_KEY_ICON, "ru.orvela.Orvela");
     g_key_file_set_boolean(file, group, G_KEY_FILE_DESKTOP_KEY_TERMINAL, FALSE);
     g_key_file_set_boolean(file, group, "X-GNOME-Autostart-enabled", TRUE);

@@ -9,7 +9,6 @@ const titles = {
 };
 
 let state = { inbox: [], reminders: [] };
-let sentCount = null;
 let sentReminders = null;
 
 function post(message) {
@@ -25,11 +24,10 @@ function trace(call, value) {
   }).catch(() => {});
 }
 
+// The count goes with every refresh, changed or not, as the web application's
+// own page sends it; the application must not pass the repeats on.
 function report() {
-  if (state.inbox.length !== sentCount) {
-    sentCount = state.inbox.length;
-    post({ type: "inbox", count: sentCount });
-  }
+  post({ type: "inbox", count: state.inbox.length });
   const reminders = JSON.stringify(state.reminders);
   if (reminders !== sentReminders) {
     sentReminders = reminders;

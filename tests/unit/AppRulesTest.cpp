@@ -55,6 +55,27 @@ TEST(LaunchArguments, DefaultsPairsAreTakenOutAndTheRestKeptInOrder) {
               (std::vector<std::string>{"orvela://next", "-origin"}));
 }
 
+TEST(LaunchArguments, GnuAndGtkOptionsAndLinksAreNeverTakenForPairs) {
+    // A long option's value, GTK's among them, stays with it for GApplication to read.
+    std::vector<std::string> arguments{"--display", ":3", "--no-such-option", "orvela://inbox", "-origin",
+                                       "https://staging.orvela.ru", "--class=Orvela", "https://orvela.ru/next"};
+    EXPECT_EQ(DefaultsStore::otherArguments(arguments),
+              (std::vector<std::string>{"--display", ":3", "--no-such-option", "orvela://inbox", "--class=Orvela",
+                                        "https://orvela.ru/next"}));
+    EXPECT_EQ(DefaultsStore::argumentDomain(arguments),
+              (std::map<std::string, std::string>{{"origin", "https://staging.orvela.ru"}}));
+
+    // A key before a link is left for GApplication to refuse; the link still opens.
+    EXPECT_EQ(DefaultsStore::otherArguments({"-x", "orvela://capture"}),
+              (std::vector<std::string>{"-x", "orvela://capture"}));
+    EXPECT_TRUE(DefaultsStore::argumentDomain({"-x", "orvela://capture"}).empty());
+    // Values may look like options; after "--" nothing is a pair.
+    EXPECT_EQ(DefaultsStore::argumentDomain({"-snapshotSize", "-1", "--", "-origin", "https://a.example"}),
+              (std::map<std::string, std::string>{{"snapshotSize", "-1"}}));
+    EXPECT_EQ(DefaultsStore::otherArguments({"--", "-origin", "https://a.example"}),
+              (std::vector<std::string>{"--", "-origin", "https://a.example"}));
+}
+
 }  // namespace
 }  // namespace orvela
 

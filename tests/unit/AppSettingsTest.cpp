@@ -78,7 +78,9 @@ TEST_F(Settings, LaunchAtLoginFollowsTheAutostartEntry) {
     EXPECT_TRUE(settings->launchAtLogin());
     std::ifstream entry(loginItem.entry());
     std::string text((std::istreambuf_iterator<char>(entry)), {});
-    EXPECT_NE(text.find("Exec=\"/opt/Orvela App/orvela\""), std::string::npos) << text;
+    // The login starts it in the background, and skips the entry once the program is gone.
+    EXPECT_NE(text.find("\nExec=\"/opt/Orvela App/orvela\" --background\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nTryExec=/opt/Orvela App/orvela\n"), std::string::npos) << text;
 
     std::ofstream(loginItem.entry()) << "[Desktop Entry]\nType=Application\nExec=orvela\nHidden=true\n";
     EXPECT_FALSE(settings->launchAtLogin());

@@ -71,11 +71,23 @@ TEST(KeyPositions, KeysWithoutAPositionAreRecordedAndGrabbedByTheirX11Keycode) {
     }
     EXPECT_EQ(Shortcut::keyName(KeyPositions::unpositioned + 191), "F13");
     EXPECT_EQ(Shortcut::keyName(KeyPositions::unpositioned + 202), "F24");
-    EXPECT_EQ((Shortcut{KeyPositions::unpositioned + 172, Shortcut::control}).displayForUser(), "Ctrl+#65708");
     EXPECT_EQ(KeyPositions::x11Keycode(KeyPositions::unpositioned + 300), std::nullopt);
     // Stored and read back like any other.
     Shortcut f13{KeyPositions::unpositioned + 191, Shortcut::control};
     EXPECT_EQ(Shortcut::fromJson(f13.toJson()), f13);
+}
+
+TEST(KeyPositions, KeysWithoutAPositionAreNamedByWhatTheySend) {
+    auto media = [](uint32_t x11) { return Shortcut{KeyPositions::unpositioned + x11, Shortcut::control}; };
+    // The same name in the settings and the tray as in the log line.
+    EXPECT_EQ(media(172).displayForUser(), "Ctrl+Audio Play");
+    EXPECT_EQ(media(172).display(), "⌃Audio Play");
+    EXPECT_EQ(Shortcut::keyName(KeyPositions::unpositioned + 232), "Mon Brightness Down");
+    EXPECT_EQ(Shortcut::keyName(KeyPositions::unpositioned + 180), "Home Page");
+    // A keycode the layout sends nothing for still reads as a key, never as "#" and a number.
+    EXPECT_EQ(Shortcut::keyName(KeyPositions::unpositioned + 248), "Клавиша 248");
+    // Keys with a position and no name of their own keep their number.
+    EXPECT_EQ(Shortcut::keyName(117), "#117");
 }
 
 TEST(KeyPositions, MapBothWaysWithoutCollisions) {

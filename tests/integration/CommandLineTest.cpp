@@ -1,0 +1,80 @@
+// The orvela command line as a shell user meets it: refusals with a message and
+// a status, GTK's options, and links that reach the running instance.
+#include "tests/integration/AppDriver.h"
+
+namespace orvela {
+namespace {
+
+using namespace testing;
+
+struct Run {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+Run orvela(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), (binaryFolder() / "orvela").string());
+    auto argv = argvOf(arguments);
+    char* out = nullptr;
+    char* err = nullptr;
+    int status = -1;
+    g_spawn_sync(nullptr, argv.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err, &status, nullptr);
+    Run run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, out ? out : "", err ? err : ""};
+    g_free(out);
+    g_free(err);
+    return run;
+}
+
+bool navigatedTo(const std::string& path) {
+    auto paths = traced("navigate");
+    return std::find(paths.begin(), paths.end(), json(path)) != paths.end();
+}
+
+TEST_F(ApplicationTest, AnUnknownOptionIsRefusedOnStandardErrorWithAFailingStatus) {
+    for (const char* option : {"--no-such-option", "-x"}) {
+        auto run = orvela({option});
+        EXPECT_EQ(run.status, 1) << option;
+        EXPECT_NE(run.err.find(option), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_FALSE(mainWindowVisible()) << "a refused command line starts nothing";
+
+    auto help = orvela({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: orvela", 0), 0u) << help.out;
+    auto version = orvela({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("orvela ", 0), 0u) << version.out;
+}
+
+TEST_F(ApplicationTest, GtkOptionsReachGtk) {
+    Application app({"--class", "OrvelaClassGivenOnTheCommandLine"});
+    ASSERT_TRUE(runUntil(mainWindowVisible, 20)) << desktopState();
+    auto windowClass = runProgram({"xprop", "-id", visibleWindows("Orvela").front(), "WM_CLASS"}).out;
+    EXPECT_NE(windowClass.find("OrvelaClassGivenOnTheCommandLine"), std::string::npos) << windowClass;
+}
+
+TEST_F(ApplicationTest, LinksReachTheRunningInstanceBesideOtherOptions) {
+    size_t loads = traced("loaded").size();
+    Application app;
+    ASSERT_TRUE(waitForPage(loads));
+
+    // GTK's options, with their values apart, and pairs around links.
+    EXPECT_EQ(orvela({"--display", g_getenv("DISPLAY"), "orvela://someday"}).status, 0);
+    EXPECT_TRUE(runUntil([] { return navigatedTo("/someday"); }));
+    EXPECT_EQ(orvela({"orvela://waiting", "-captureAnswerDeadline", "5", "--class=Orvela"}).status, 0);
+    EXPECT_TRUE(runUntil([] { return navigatedTo("/waiting"); }));
+    EXPECT_EQ(orvela({"--", "orvela://projects"}).status, 0);
+    EXPECT_TRUE(runUntil([] { return navigatedTo("/projects"); }));
+
+    // A link after an unknown option is not silently dropped: the whole line is refused.
+    auto refused = orvela({"--foo", "orvela://calendar"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("--foo"), std::string::npos) << refused.err;
+    runFor(1);
+    EXPECT_FALSE(navigatedTo("/calendar"));
+}
+
+}  // namespace
+}  // namespace orvela
