@@ -31,6 +31,8 @@ public:
     // Runs the task once after the given number of seconds.
     using Timer = std::function<void(double seconds, std::function<void()> task)>;
     static constexpr double defaultAnswerDeadline = 20;
+    // Seconds between tries while another process holds the queue.
+    static constexpr double busyRetry = 0.05;
 
     static std::shared_ptr<CaptureHandOff> create(PendingCaptures& pending, std::shared_ptr<CaptureTarget> target,
                                                   Timer timer, double answerDeadline = defaultAnswerDeadline);
@@ -51,7 +53,11 @@ private:
     // Hands the text to the page; settled runs once, with the answer or with
     // false at the deadline.
     void ask(const std::string& text, std::function<void(bool accepted)> settled);
+    void deliver(const std::string& text, std::function<void(CaptureOutcome)> done);
     void flushAnswered(const std::string& head, bool accepted);
+    // Runs a step of the queue; while another process holds the queue it is tried
+    // again from the timer, and the panel keeps showing the text as being saved.
+    void store(std::function<bool(PendingCaptures&)> step, std::function<void(bool stored)> then);
 
     PendingCaptures& pending_;
     std::shared_ptr<CaptureTarget> target_;

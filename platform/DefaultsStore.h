@@ -68,7 +68,14 @@ public:
     // this moment. Only lists the change altered are written, and entries of
     // other forms in them stay as they are. False, with nothing changed in this
     // process either, when the change could not be stored.
-    bool modifyStringArrays(const std::vector<std::string>& keys, const std::function<void(StringArrays&)>& change);
+    // The values in alsoSet are stored in the same write. A write that must not
+    // wait for another process's lock gives a patience of zero.
+    bool modifyStringArrays(const std::vector<std::string>& keys, const std::function<void(StringArrays&)>& change,
+                            const std::map<std::string, DefaultsValue>& alsoSet = {},
+                            std::optional<double> lockPatience = std::nullopt);
+
+    // Whether the file can be read now (or there is none yet).
+    bool readable() const;
 
     // Why the last write failed, and whether only because another process held
     // the file at that moment.
@@ -101,7 +108,7 @@ private:
     const nlohmann::json* persistent(const std::string& key) const;
     void load();
     void refresh() const;
-    bool write(const std::function<void(nlohmann::json&)>& change);
+    bool write(const std::function<void(nlohmann::json&)>& change, std::optional<double> lockPatience = std::nullopt);
     bool failed(const std::string& error, bool busy = false);
     void overlayUnsaved(nlohmann::json& values) const;
 
@@ -117,7 +124,8 @@ private:
     // Values set while the disk refused them (null for a removal).
     nlohmann::json unsaved_ = nlohmann::json::object();
     bool failureLogged_ = false;
-    std::optional<std::string> lastError_;
+    mutable bool unreadable_ = false;
+    mutable std::optional<std::string> lastError_;
     bool lastFailureBusy_ = false;
     double lockPatience_ = 2;
 };
