@@ -2,7 +2,6 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileLock.h"
-#include "platform/Log.h"
 
 #include <algorithm>
 
@@ -26,8 +25,9 @@ int64_t PendingCaptures::storedGeneration() const {
 
 bool PendingCaptures::refused(const std::string& error, bool busy) {
     busy_ = busy;
-    // A queue that stays locked or a disk that stays full: one line says so.
-    if (!busy && !std::exchange(failureLogged_, true)) log("pending captures: " + error);
+    // A queue locked for a moment is tried again; a refusing disk is logged once
+    // for the settings and the queue together.
+    if (!busy) defaults.failedBeside(error);
     return false;
 }
 
@@ -54,8 +54,13 @@ bool PendingCaptures::change(Operation operation, const std::string& text) {
     if (auto error = journal_->append(operation, text)) return refused(*error, false);
     state_.apply(operation, text);
     busy_ = false;
-    failureLogged_ = false;
-    if (journal_->lines() >= std::max(compactAfter, state_.queue.size())) compact(state_, {});
+    defaults.succeededBeside();
+    if (journal_->lines() < std::max(compactAfter, state_.queue.size())) return true;
+    // An earlier version knows nothing of the journal and may have rewritten the
+    // lists meanwhile: they are read again, the journal on top, before they are
+    // written over.
+    loaded_ = false;
+    if (!synchronise()) compact(state_, {});
     return true;
 }
 
@@ -88,11 +93,15 @@ bool PendingCaptures::changeStored(Operation operation, const std::string& text)
     });
 }
 
+void PendingCaptures::look() {
+    FileLock lock(journal_->file(), 0);
+    busy_ = !lock.held() && lock.busy();
+    if (lock.held() && defaults.readable()) synchronise();
+}
+
 std::vector<std::string> PendingCaptures::items() {
     if (!journal_) return defaults.textsForKey(key);
-    // Locked by another process for the moment: what was known last.
-    FileLock lock(journal_->file(), 0);
-    if (lock.held() && defaults.readable()) synchronise();
+    look();
     return {state_.queue.begin(), state_.queue.end()};
 }
 
@@ -101,15 +110,13 @@ std::optional<std::string> PendingCaptures::first() {
         auto queue = defaults.textsForKey(key);
         return queue.empty() ? std::nullopt : std::optional<std::string>(queue.front());
     }
-    FileLock lock(journal_->file(), 0);
-    if (lock.held() && defaults.readable()) synchronise();
+    look();
     return state_.queue.empty() ? std::nullopt : std::optional<std::string>(state_.queue.front());
 }
 
 std::vector<std::string> PendingCaptures::inFlight() {
     if (!journal_) return defaults.textsForKey(inFlightKey);
-    FileLock lock(journal_->file(), 0);
-    if (lock.held() && defaults.readable()) synchronise();
+    look();
     return state_.inFlight;
 }
 

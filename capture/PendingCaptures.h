@@ -54,7 +54,8 @@ public:
     // same write, under the key followed by "Recovered").
     bool recoverMovedAside();
 
-    // The last change failed only because another process held the queue.
+    // The last change failed, or the last look showed what was known before,
+    // only because another process held the queue.
     bool busy() const { return busy_; }
 
     // Journal lines below which the lists in the defaults are left as they are.
@@ -72,6 +73,8 @@ private:
     bool change(Operation operation, const std::string& text);
     bool changeStored(Operation operation, const std::string& text);
     std::optional<std::string> synchronise();
+    // Brings the state up to date unless another process holds the queue.
+    void look();
     // Writes the state into the defaults and starts the next journal.
     bool compact(QueueState& state, const std::vector<std::string>& recovered);
     bool refused(const std::string& error, bool busy);
@@ -81,7 +84,6 @@ private:
     QueueState state_;
     bool loaded_ = false;
     bool busy_ = false;
-    bool failureLogged_ = false;
 };
 
 }  // namespace orvela

@@ -348,6 +348,14 @@ bool DefaultsStore::removeObjectForKey(const std::string& key) {
     return false;
 }
 
+void DefaultsStore::succeededBeside() {
+    if (unsaved_.empty()) {
+        failureLogged_ = false;
+        return;
+    }
+    write([](json&) {}, 0.0);
+}
+
 bool DefaultsStore::readable() const {
     if (backing_ != Backing::file) return backing_ == Backing::memory;
     // Permissions given back change no stamp: read again while it failed.

@@ -81,6 +81,11 @@ public:
     // the file at that moment.
     const std::optional<std::string>& lastError() const { return lastError_; }
     bool lastFailureWasBusy() const { return lastFailureBusy_; }
+    // A change stored beside the file (the capture queue's journal) failed or
+    // succeeded: a disk that refuses both is logged once, and the values it
+    // refused before go to it with the first change it takes again.
+    bool failedBeside(const std::string& error) { return failed(error); }
+    void succeededBeside();
     // How long a write waits for another process's lock; zero tries once.
     void setLockPatience(double seconds) { lockPatience_ = seconds; }
 
