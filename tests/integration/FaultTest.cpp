@@ -17,14 +17,7 @@ namespace {
 using namespace testing;
 namespace fs = std::filesystem;
 
-fs::path defaultsFile() { return Harness::shared().home() / ".config/orvela/defaults.json"; }
-
-std::vector<std::string> storedList(const std::string& key) {
-    std::ifstream file(defaultsFile());
-    auto stored = json::parse(file, nullptr, false);
-    if (!stored.is_object() || !stored[key].is_array()) return {};
-    return stored[key].get<std::vector<std::string>>();
-}
+std::vector<std::string> storedList(const std::string& key) { return storedQueue(key == "pendingCapturesInFlight"); }
 
 std::string contentsOf(const fs::path& file) {
     std::ifstream in(file);
@@ -48,7 +41,7 @@ struct Faults : ::testing::Test {
         Harness::shared().startSite();
         siteOrigin() = Harness::shared().origin();
         Harness::shared().control("captures=ok&reject=&captureDelay=0&captureHang=0");
-        fs::remove(defaultsFile());
+        forgetDefaults();
     }
 };
 
