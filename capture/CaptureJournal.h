@@ -11,8 +11,8 @@
 namespace orvela {
 
 // The operations on the queue since it was last written into the defaults, one
-// short line each, appended and flushed to disk: a change costs one line however
-// long the queue is. The first line names the generation of the stored queue the
+// short line each, appended (and, for a line that brings a text in, flushed to
+// disk): a change costs one line however long the queue is. The first line names the generation of the stored queue the
 // operations apply to; writing the queue into the defaults starts the next
 // generation, so a journal left behind by a crash in between is recognised as
 // spent. A line cut short by a crash was never reported stored and is dropped.
