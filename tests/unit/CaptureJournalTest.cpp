@@ -3,10 +3,12 @@
 #include "capture/PendingCaptures.h"
 #include "tests/unit/TemporaryFolder.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <unistd.h>
 
 namespace orvela {
 namespace {
@@ -160,6 +162,55 @@ TEST_F(Journal, AnyMixOfChangesAndRestartsReadsAsTheSameQueue) {
         ASSERT_EQ(queue->items(), Texts(model.queue.begin(), model.queue.end())) << "step " << step;
     }
     EXPECT_EQ(queue->inFlight(), model.inFlight);
+}
+
+// A disk that fills up between two lines: a line that does not fit is refused
+// whole, and nothing half-written is left for the next one to be glued to.
+TEST(JournalOnAFullDisk, ALineThatDoesNotFitIsRefusedWholeAndTheQueueGoesOnOnceThereIsRoom) {
+    testing::TemporaryFolder folder;
+    const fs::path disk = folder / "disk";
+    fs::create_directories(disk);
+    std::string mount = "mount -t tmpfs -o size=64k,mode=0700 tmpfs " + disk.string() + " 2>/dev/null";
+    if (geteuid() != 0 || std::system(mount.c_str()) != 0)
+        GTEST_SKIP() << "a tmpfs cannot be mounted here (this test needs root and mount rights)";
+    struct Unmount {
+        fs::path folder;
+        ~Unmount() { [[maybe_unused]] int status = std::system(("umount -l " + folder.string()).c_str()); }
+    } unmount{disk};
+
+    const fs::path file = disk / "defaults.json";
+    Texts stored;
+    {
+        DefaultsStore store(file);
+        PendingCaptures queue(store, "pendingCaptures");
+        ASSERT_TRUE(queue.add("before"));
+        stored.push_back("before");
+        {
+            std::ofstream filler(disk / "filler", std::ios::binary);
+            std::string block(1024, 'x');
+            while (filler.write(block.data(), block.size()) && filler.flush()) {
+            }
+        }
+        ::testing::internal::CaptureStderr();
+        // Longer and longer texts until one does not fit.
+        std::string text(100, 'y');
+        for (int i = 0; i < 200 && queue.add(text); ++i) {
+            stored.push_back(text);
+            text += std::string(200, 'y');
+        }
+        EXPECT_FALSE(queue.add(text)) << "the disk never filled";
+        EXPECT_FALSE(queue.beginDelivery(text));
+        std::string logged = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
+        EXPECT_EQ(queue.items(), stored);
+        EXPECT_TRUE(queue.inFlight().empty());
+
+        fs::remove(disk / "filler");
+        ASSERT_TRUE(queue.add("after"));
+        stored.push_back("after");
+    }
+    DefaultsStore store(file);
+    EXPECT_EQ(PendingCaptures(store, "pendingCaptures").items(), stored);
 }
 
 }  // namespace
