@@ -16,12 +16,12 @@ void CaptureHandOff::ask(const std::string& text, std::function<void(bool)> sett
     target_->capture(text, settle);
 }
 
-void CaptureHandOff::store(std::function<bool(PendingCaptures&)> step, std::function<void(bool)> then) {
+void CaptureHandOff::store(std::function<bool(PendingCaptures&)> step, std::function<void(bool)> then, double waited) {
     if (step(pending_)) return then(true);
-    if (!pending_.busy()) return then(false);
+    if (!pending_.busy() || waited >= busyPatience) return then(false);
     std::weak_ptr<CaptureHandOff> weak = weak_from_this();
-    timer_(busyRetry, [weak, step = std::move(step), then = std::move(then)]() mutable {
-        if (auto self = weak.lock()) self->store(std::move(step), std::move(then));
+    timer_(busyRetry, [weak, step = std::move(step), then = std::move(then), waited]() mutable {
+        if (auto self = weak.lock()) self->store(std::move(step), std::move(then), waited + busyRetry);
         else then(false);
     });
 }

@@ -294,5 +294,13 @@ TEST_F(BusyQueue, AnAcceptedHeadIsRemovedOnceTheLockIsFreeAndNeverSentTwice) {
     EXPECT_FALSE(handOff->flushing());
 }
 
+TEST_F(BusyQueue, AHolderThatKeepsTheQueueIsTakenToBeStuckAndTheCaptureFails) {
+    auto other = holdQueue();
+    save("не дождалась");
+    for (int tries = 0; tries < 1000 && outcomes.empty(); ++tries) clock.pass();
+    EXPECT_EQ(outcomes, std::vector<CaptureOutcome>{CaptureOutcome::failed}) << "the panel keeps the text";
+    EXPECT_TRUE(clock.timers.empty());
+}
+
 }  // namespace
 }  // namespace orvela
