@@ -31,6 +31,10 @@ public:
     // Runs the task once after the given number of seconds.
     using Timer = std::function<void(double seconds, std::function<void()> task)>;
     static constexpr double defaultAnswerDeadline = 20;
+    // Seconds between tries while another process holds the queue, and how long
+    // before a holder that keeps it is taken to be stuck and the step fails.
+    static constexpr double busyRetry = 0.05;
+    static constexpr double busyPatience = 2;
 
     static std::shared_ptr<CaptureHandOff> create(PendingCaptures& pending, std::shared_ptr<CaptureTarget> target,
                                                   Timer timer, double answerDeadline = defaultAnswerDeadline);
@@ -51,7 +55,11 @@ private:
     // Hands the text to the page; settled runs once, with the answer or with
     // false at the deadline.
     void ask(const std::string& text, std::function<void(bool accepted)> settled);
+    void deliver(const std::string& text, std::function<void(CaptureOutcome)> done);
     void flushAnswered(const std::string& head, bool accepted);
+    // Runs a step of the queue; while another process holds the queue it is tried
+    // again from the timer, and the panel keeps showing the text as being saved.
+    void store(std::function<bool(PendingCaptures&)> step, std::function<void(bool stored)> then, double waited = 0);
 
     PendingCaptures& pending_;
     std::shared_ptr<CaptureTarget> target_;

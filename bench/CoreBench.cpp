@@ -1,9 +1,12 @@
 // The portable core on the sizes a heavy user could reach.
+#include "app/CaptureHandOff.h"
 #include "capture/PendingCaptures.h"
 #include "reminders/ReminderPlan.h"
 #include "web/BridgeMessage.h"
 
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <deque>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -78,25 +81,31 @@ void pendingCapturesAddInMemory(benchmark::State& state) {
 }
 BENCHMARK(pendingCapturesAddInMemory)->Arg(10'000)->Unit(benchmark::kMillisecond);
 
-// With the file read, replaced and flushed to disk on every add, as the application does.
+// One capture queued on disk while the queue is as long as given; the queue is
+// brought back to its length outside the timing.
 void pendingCapturesAddOnDisk(benchmark::State& state) {
     QueueOnDisk disk(static_cast<int>(state.range(0)));
-    for (auto _ : state) disk.queue->add("ещё одна мысль");
-}
-BENCHMARK(pendingCapturesAddOnDisk)->Arg(10'000)->Unit(benchmark::kMillisecond);
-
-// One step of a flush on disk: the queue read, then the accepted head removed.
-void pendingCapturesFlushStepOnDisk(benchmark::State& state) {
-    QueueOnDisk disk(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        auto head = disk.queue->items().front();
-        disk.queue->removeFirst(head);
+        disk.queue->add("ещё одна мысль");
         state.PauseTiming();
-        disk.queue->add(head);
+        disk.queue->removeFirst(*disk.queue->first());
         state.ResumeTiming();
     }
 }
-BENCHMARK(pendingCapturesFlushStepOnDisk)->Arg(10'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(pendingCapturesAddOnDisk)->Arg(10)->Arg(10'000)->Unit(benchmark::kMillisecond);
+
+// One step of a flush on disk: the head read, then, accepted, removed.
+void pendingCapturesFlushStepOnDisk(benchmark::State& state) {
+    QueueOnDisk disk(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        auto head = disk.queue->first();
+        disk.queue->removeFirst(*head);
+        state.PauseTiming();
+        disk.queue->add(*head);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(pendingCapturesFlushStepOnDisk)->Arg(10)->Arg(10'000)->Unit(benchmark::kMillisecond);
 
 // A fresh capture delivered while the queue is long: into the journal before the
 // page sees it, out of it once the page took it.
@@ -108,6 +117,47 @@ void captureJournalOnDisk(benchmark::State& state) {
     }
 }
 BENCHMARK(captureJournalOnDisk)->Arg(0)->Arg(10'000)->Unit(benchmark::kMillisecond);
+
+// A page that takes every text at once; its answers arrive as main-loop tasks do,
+// one at a time after the task that asked.
+class AnsweringPage : public CaptureTarget {
+public:
+    std::deque<std::function<void(bool)>> answers;
+    bool bridgeReady() const override { return true; }
+    void capture(const std::string&, std::function<void(bool)> done) override { answers.push_back(std::move(done)); }
+};
+
+// The whole queue sent into the page, wall time from the first ask to an empty
+// queue; the longest task is the longest the main thread would stall.
+void flushQueueOnDisk(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    const int length = static_cast<int>(state.range(0));
+    double longest = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QueueOnDisk disk(length);
+        auto page = std::make_shared<AnsweringPage>();
+        auto handOff = CaptureHandOff::create(*disk.queue, page, [](double, std::function<void()>) {});
+        state.ResumeTiming();
+        auto task = [&](const std::function<void()>& run) {
+            auto started = Clock::now();
+            run();
+            longest = std::max(longest, std::chrono::duration<double, std::milli>(Clock::now() - started).count());
+        };
+        task([&] { handOff->flushPending(); });
+        while (!page->answers.empty()) {
+            auto answer = std::move(page->answers.front());
+            page->answers.pop_front();
+            task([&] { answer(true); });
+        }
+        state.PauseTiming();
+        if (disk.queue->first()) state.SkipWithError("the queue was not emptied");
+        handOff.reset();
+        state.ResumeTiming();
+    }
+    state.counters["longest task ms"] = longest;
+}
+BENCHMARK(flushQueueOnDisk)->Arg(1'000)->Arg(10'000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace orvela

@@ -175,6 +175,8 @@ void DefaultsStore::load() {
         // What cannot be read now (no permission, an I/O error) may read again
         // later and hold the queue: it stays where it is, and every write tries it.
         failureLogged_ = true;
+        unreadable_ = true;
+        lastError_ = contents.error;
         log("defaults: " + *contents.error + "; it is left where it is, settings are kept in memory for this run "
             "and captures are not stored until it can be read");
         return;
@@ -209,9 +211,14 @@ void DefaultsStore::refresh() const {
     if (backing_ != Backing::file) return;
     std::filesystem::path target = followLinks(*file_);
     auto stamp = stampOf(target);
+    if (!stamp) unreadable_ = false;
     if (stamp == stamp_) return;
     auto contents = readWholeFile(target);
-    if (contents.error) return;
+    unreadable_ = contents.error.has_value();
+    if (contents.error) {
+        lastError_ = contents.error;
+        return;
+    }
     json parsed = contents.text ? json::parse(*contents.text, nullptr, false) : json::object();
     // A half-edited file is left to its editor; the values known before stay.
     if (!parsed.is_object()) return;
@@ -229,7 +236,7 @@ bool DefaultsStore::failed(const std::string& error, bool busy) {
     return false;
 }
 
-bool DefaultsStore::write(const std::function<void(json&)>& change) {
+bool DefaultsStore::write(const std::function<void(json&)>& change, std::optional<double> lockPatience) {
     if (backing_ == Backing::memory) {
         change(values_);
         return true;
@@ -237,10 +244,11 @@ bool DefaultsStore::write(const std::function<void(json&)>& change) {
     if (backing_ == Backing::unavailable) return failed(file_->string() + " cannot be used; the change is not stored");
 
     std::filesystem::path target = followLinks(*file_);
-    FileLock lock(target, lockPatience_);
+    FileLock lock(target, lockPatience.value_or(lockPatience_));
     if (!lock.held()) return failed(lock.error().value_or("the lock is not had"), lock.busy());
     auto contents = readWholeFile(target);
     // What could not be read may be all the user has: it is never written over.
+    unreadable_ = contents.error.has_value();
     if (contents.error) return failed(*contents.error);
     json base = json::object();
     if (contents.text) {
@@ -345,6 +353,22 @@ bool DefaultsStore::removeObjectForKey(const std::string& key) {
     return false;
 }
 
+void DefaultsStore::succeededBeside() {
+    if (unsaved_.empty()) {
+        failureLogged_ = false;
+        return;
+    }
+    write([](json&) {}, 0.0);
+}
+
+bool DefaultsStore::readable() const {
+    if (backing_ != Backing::file) return backing_ == Backing::memory;
+    // Permissions given back change no stamp: read again while it failed.
+    if (unreadable_) stamp_.reset();
+    refresh();
+    return !unreadable_;
+}
+
 void DefaultsStore::forgetUnsaved(const std::string& key) {
     if (!unsaved_.contains(key)) return;
     unsaved_.erase(key);
@@ -365,8 +389,11 @@ std::vector<DefaultsStore::MovedAside> DefaultsStore::movedAside() const {
 }
 
 bool DefaultsStore::modifyStringArrays(const std::vector<std::string>& keys,
-                                       const std::function<void(StringArrays&)>& change) {
+                                       const std::function<void(StringArrays&)>& change,
+                                       const std::map<std::string, DefaultsValue>& alsoSet,
+                                       std::optional<double> lockPatience) {
     return write([&](json& values) {
+        for (const auto& [key, value] : alsoSet) values[key] = encode(value);
         StringArrays before;
         for (const auto& key : keys) {
             auto found = values.find(key);
@@ -379,7 +406,7 @@ bool DefaultsStore::modifyStringArrays(const std::vector<std::string>& keys,
             auto found = values.find(key);
             values[key] = found == values.end() ? json(after[key]) : mergeTexts(*found, after[key]);
         }
-    });
+    }, lockPatience);
 }
 
 }  // namespace orvela

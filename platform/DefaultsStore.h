@@ -68,12 +68,24 @@ public:
     // this moment. Only lists the change altered are written, and entries of
     // other forms in them stay as they are. False, with nothing changed in this
     // process either, when the change could not be stored.
-    bool modifyStringArrays(const std::vector<std::string>& keys, const std::function<void(StringArrays&)>& change);
+    // The values in alsoSet are stored in the same write. A write that must not
+    // wait for another process's lock gives a patience of zero.
+    bool modifyStringArrays(const std::vector<std::string>& keys, const std::function<void(StringArrays&)>& change,
+                            const std::map<std::string, DefaultsValue>& alsoSet = {},
+                            std::optional<double> lockPatience = std::nullopt);
+
+    // Whether the file can be read now (or there is none yet).
+    bool readable() const;
 
     // Why the last write failed, and whether only because another process held
     // the file at that moment.
     const std::optional<std::string>& lastError() const { return lastError_; }
     bool lastFailureWasBusy() const { return lastFailureBusy_; }
+    // A change stored beside the file (the capture queue's journal) failed or
+    // succeeded: a disk that refuses both is logged once, and the values it
+    // refused before go to it with the first change it takes again.
+    bool failedBeside(const std::string& error) { return failed(error); }
+    void succeededBeside();
     // How long a write waits for another process's lock; zero tries once.
     void setLockPatience(double seconds) { lockPatience_ = seconds; }
 
@@ -101,7 +113,7 @@ private:
     const nlohmann::json* persistent(const std::string& key) const;
     void load();
     void refresh() const;
-    bool write(const std::function<void(nlohmann::json&)>& change);
+    bool write(const std::function<void(nlohmann::json&)>& change, std::optional<double> lockPatience = std::nullopt);
     bool failed(const std::string& error, bool busy = false);
     void overlayUnsaved(nlohmann::json& values) const;
 
@@ -117,7 +129,8 @@ private:
     // Values set while the disk refused them (null for a removal).
     nlohmann::json unsaved_ = nlohmann::json::object();
     bool failureLogged_ = false;
-    std::optional<std::string> lastError_;
+    mutable bool unreadable_ = false;
+    mutable std::optional<std::string> lastError_;
     bool lastFailureBusy_ = false;
     double lockPatience_ = 2;
 };

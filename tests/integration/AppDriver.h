@@ -2,6 +2,7 @@
 
 // Drives the orvela executable from outside, as a user would: starts it against
 // the stand-in site, presses keys through the X server, reads what the site saw.
+#include "capture/PendingCaptures.h"
 #include "tests/integration/Harness.h"
 
 #include <algorithm>
@@ -168,17 +169,34 @@ inline std::vector<json> traced(const std::string& call) {
     return values;
 }
 
+inline std::filesystem::path defaultsFile() { return Harness::shared().home() / ".config/orvela/defaults.json"; }
+
 // What the application stored in its defaults file; an empty object when nothing.
 inline json storedDefaults() {
-    std::ifstream file(Harness::shared().home() / ".config/orvela/defaults.json");
+    std::ifstream file(defaultsFile());
     auto stored = json::parse(file, nullptr, false);
     return stored.is_object() ? stored : json::object();
 }
 
-inline std::vector<std::string> pendingCaptures() {
-    auto stored = storedDefaults();
-    if (!stored.contains("pendingCaptures")) return {};
-    return stored["pendingCaptures"].get<std::vector<std::string>>();
+// A list of the capture queue as the application reads it: the lists in its
+// defaults and the journal of changes beside them. A moment while the application
+// holds the queue is waited out.
+inline std::vector<std::string> storedQueue(bool inFlight = false) {
+    for (int attempt = 0;; ++attempt) {
+        DefaultsStore store(defaultsFile());
+        PendingCaptures queue(store, "pendingCaptures");
+        auto texts = inFlight ? queue.inFlight() : queue.items();
+        if (!queue.busy() || attempt == 100) return texts;
+        g_usleep(20'000);
+    }
+}
+
+inline std::vector<std::string> pendingCaptures() { return storedQueue(); }
+
+// The defaults of an earlier test, the queue's journal with them.
+inline void forgetDefaults() {
+    std::filesystem::remove(defaultsFile());
+    std::filesystem::remove(defaultsFile().string() + ".pendingCaptures.journal");
 }
 
 // The page has loaded and, a moment later, reported ready.
@@ -231,7 +249,7 @@ struct ApplicationTest : ::testing::Test {
         Harness::shared().startSite();
         siteOrigin() = Harness::shared().origin();
         Harness::shared().control("captures=ok&reject=");
-        std::filesystem::remove(Harness::shared().home() / ".config/orvela/defaults.json");
+        forgetDefaults();
     }
 };
 

@@ -1,4 +1,5 @@
 #include "app/CaptureHandOff.h"
+#include "platform/FileLock.h"
 #include "tests/unit/TemporaryFolder.h"
 
 #include <fstream>
@@ -228,6 +229,77 @@ TEST(HandOffOnDisk, AnAcceptedHeadThatCannotBeRemovedIsNotSentAgainAndAgain) {
     page->answer(0, true);
     EXPECT_EQ(page->sent, Texts{"a"});
     EXPECT_FALSE(handOff->flushing());
+}
+
+// Another process holds the queue: the step waits on the timer, nothing is told
+// to the panel, and nothing reaches the page before it is on disk.
+struct BusyQueue : ::testing::Test {
+    testing::TemporaryFolder folder;
+    DefaultsStore store{folder / "defaults.json"};
+    PendingCaptures pending{store, "pendingCaptures"};
+    std::shared_ptr<FakePage> page = std::make_shared<FakePage>();
+    FakeClock clock;
+    std::shared_ptr<CaptureHandOff> handOff = CaptureHandOff::create(pending, page, clock.timer());
+    std::vector<CaptureOutcome> outcomes;
+
+    std::unique_ptr<FileLock> holdQueue() {
+        auto lock = std::make_unique<FileLock>(folder / "defaults.json.pendingCaptures.journal", 0);
+        EXPECT_TRUE(lock->held());
+        return lock;
+    }
+    void save(const std::string& text) {
+        handOff->save(text, [this](CaptureOutcome outcome) { outcomes.push_back(outcome); });
+    }
+};
+
+TEST_F(BusyQueue, ACaptureWaitsForTheLockAndIsTriedAgainFromTheTimer) {
+    auto other = holdQueue();
+    save("позже");
+    page->ready = true;
+    save("сразу");
+    EXPECT_TRUE(outcomes.empty()) << "the panel must keep showing the texts as being saved";
+    EXPECT_TRUE(page->sent.empty()) << "the page must not see a text that is not on disk";
+    ASSERT_EQ(clock.timers.size(), 2u);
+    EXPECT_EQ(clock.timers[0].first, CaptureHandOff::busyRetry);
+    clock.pass();
+    EXPECT_TRUE(outcomes.empty());
+
+    other.reset();
+    clock.pass();
+    EXPECT_EQ(outcomes, std::vector<CaptureOutcome>{CaptureOutcome::queued});
+    EXPECT_EQ(page->sent, Texts{"сразу"});
+    EXPECT_EQ(pending.inFlight(), Texts{"сразу"});
+    page->answer(0, true);
+    EXPECT_EQ(outcomes, (std::vector<CaptureOutcome>{CaptureOutcome::queued, CaptureOutcome::saved}));
+    EXPECT_TRUE(pending.inFlight().empty());
+    EXPECT_EQ(pending.items(), Texts{"позже"});
+}
+
+TEST_F(BusyQueue, AnAcceptedHeadIsRemovedOnceTheLockIsFreeAndNeverSentTwice) {
+    ASSERT_TRUE(pending.add("a"));
+    ASSERT_TRUE(pending.add("b"));
+    page->ready = true;
+    handOff->flushPending();
+    auto other = holdQueue();
+    page->answer(0, true);
+    handOff->flushPending();  // a ready report meanwhile
+    EXPECT_EQ(page->sent, Texts{"a"});
+    EXPECT_TRUE(handOff->flushing());
+
+    other.reset();
+    clock.pass();
+    EXPECT_EQ(page->sent, (Texts{"a", "b"}));
+    page->answer(1, true);
+    EXPECT_TRUE(pending.items().empty());
+    EXPECT_FALSE(handOff->flushing());
+}
+
+TEST_F(BusyQueue, AHolderThatKeepsTheQueueIsTakenToBeStuckAndTheCaptureFails) {
+    auto other = holdQueue();
+    save("не дождалась");
+    for (int tries = 0; tries < 1000 && outcomes.empty(); ++tries) clock.pass();
+    EXPECT_EQ(outcomes, std::vector<CaptureOutcome>{CaptureOutcome::failed}) << "the panel keeps the text";
+    EXPECT_TRUE(clock.timers.empty());
 }
 
 }  // namespace
