@@ -1,6 +1,7 @@
 // The queue kept as stored lists plus a journal of the changes since: what a
 // restart, a crash, another process or an earlier version finds.
 #include "capture/PendingCaptures.h"
+#include "tests/unit/StoreFaults.h"
 #include "tests/unit/TemporaryFolder.h"
 
 #include <cstdlib>
@@ -169,14 +170,8 @@ TEST_F(Journal, AnyMixOfChangesAndRestartsReadsAsTheSameQueue) {
 TEST(JournalOnAFullDisk, ALineThatDoesNotFitIsRefusedWholeAndTheQueueGoesOnOnceThereIsRoom) {
     testing::TemporaryFolder folder;
     const fs::path disk = folder / "disk";
-    fs::create_directories(disk);
-    std::string mount = "mount -t tmpfs -o size=64k,mode=0700 tmpfs " + disk.string() + " 2>/dev/null";
-    if (geteuid() != 0 || std::system(mount.c_str()) != 0)
-        GTEST_SKIP() << "a tmpfs cannot be mounted here (this test needs root and mount rights)";
-    struct Unmount {
-        fs::path folder;
-        ~Unmount() { [[maybe_unused]] int status = std::system(("umount -l " + folder.string()).c_str()); }
-    } unmount{disk};
+    testing::SmallDisk small(disk);
+    if (!small.mounted()) GTEST_SKIP() << "a tmpfs cannot be mounted here (this test needs root and mount rights)";
 
     const fs::path file = disk / "defaults.json";
     Texts stored;

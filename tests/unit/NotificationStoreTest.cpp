@@ -3,6 +3,7 @@
 // of a save, a full disk.
 #include "platform/AtomicFile.h"
 #include "reminders/NotificationStore.h"
+#include "tests/unit/StoreFaults.h"
 #include "tests/unit/TemporaryFolder.h"
 
 #include <algorithm>
@@ -108,15 +109,9 @@ TEST_F(StoredNotifications, TwoProcessesSavingAtOnceKeepEachOthersRequests) {
         }
         _exit(0);
     };
-    pid_t a = fork();
-    if (a == 0) work("a");
-    pid_t b = fork();
-    if (b == 0) work("b");
-    int statusA = 0, statusB = 0;
-    waitpid(a, &statusA, 0);
-    waitpid(b, &statusB, 0);
-    ASSERT_EQ(WEXITSTATUS(statusA), 0);
-    ASSERT_EQ(WEXITSTATUS(statusB), 0);
+    auto [statusA, statusB] = testing::inTwoProcesses(work);
+    ASSERT_EQ(statusA, 0);
+    ASSERT_EQ(statusB, 0);
 
     std::set<std::string> expected{"reminder:known"};
     for (int i = 0; i < perProcess; ++i) {
@@ -173,15 +168,9 @@ TEST_F(StoredNotifications, AKillInTheMiddleOfASaveLosesNothingThatWasSaved) {
 }
 
 TEST_F(StoredNotifications, AFullDiskFailsTheSaveOnceLoggedAndKeepsTheFileAsItWas) {
-    fs::path disk = folder / "disk";
-    fs::create_directories(disk);
-    std::string mount = "mount -t tmpfs -o size=64k,mode=0700 tmpfs " + disk.string() + " 2>/dev/null";
-    if (geteuid() != 0 || std::system(mount.c_str()) != 0)
-        GTEST_SKIP() << "a tmpfs cannot be mounted here (this test needs root and mount rights)";
-    struct Unmount {
-        fs::path folder;
-        ~Unmount() { [[maybe_unused]] int status = std::system(("umount -l " + folder.string()).c_str()); }
-    } unmount{disk};
+    const fs::path disk = folder / "disk";
+    testing::SmallDisk small(disk);
+    if (!small.mounted()) GTEST_SKIP() << "a tmpfs cannot be mounted here (this test needs root and mount rights)";
     file = disk / "notifications.json";
     ASSERT_FALSE(writeFileAtomically(file, laterFile));
     NotificationStore store(file);

@@ -3,6 +3,7 @@
 #include "capture/PendingCaptures.h"
 #include "platform/DefaultsStore.h"
 #include "platform/FileLock.h"
+#include "tests/unit/StoreFaults.h"
 #include "tests/unit/TemporaryFolder.h"
 
 #include <fstream>
@@ -91,15 +92,9 @@ TEST(StoreFaults, TwoProcessesInterleavingAThousandChangesLoseNothing) {
         }
         _exit(0);
     };
-    pid_t a = fork();
-    if (a == 0) work("a");
-    pid_t b = fork();
-    if (b == 0) work("b");
-    int statusA = 0, statusB = 0;
-    waitpid(a, &statusA, 0);
-    waitpid(b, &statusB, 0);
-    ASSERT_EQ(WEXITSTATUS(statusA), 0);
-    ASSERT_EQ(WEXITSTATUS(statusB), 0);
+    auto [statusA, statusB] = testing::inTwoProcesses(work);
+    ASSERT_EQ(statusA, 0);
+    ASSERT_EQ(statusB, 0);
 
     DefaultsStore store(file);
     std::multiset<std::string> everything;
