@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 60
 # Debian 12 packages: toolchain, libraries, and what the headless tests run on.
 PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
            libglib2.0-dev nlohmann-json3-dev libabsl-dev libgtk-3-dev libwebkit2gtk-4.1-dev \
-           libsoup-3.0-dev libxml2-dev libayatana-appindicator3-dev libx11-dev libxtst-dev \
+           libsoup-3.0-dev libxml2-dev libx11-dev libxtst-dev \
            xvfb xserver-xorg-core xserver-xorg-video-dummy xauth x11-utils x11-xserver-utils openbox dbus dbus-x11 \
            xdotool imagemagick python3-dbusmock libglib2.0-bin desktop-file-utils appstream dpkg-dev tzdata \
            bubblewrap xdg-dbus-proxy hunspell-ru hunspell-en-us \

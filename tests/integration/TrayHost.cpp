@@ -49,11 +49,18 @@ TrayHost::TrayHost()
             g_variant_unref(properties);
         },
         this, nullptr);
+    itemSignal_ = g_dbus_connection_signal_subscribe(
+        bus_, nullptr, "org.kde.StatusNotifierItem", nullptr, nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const char*, const char*, const char*, const char* signal, GVariant*, gpointer self) {
+            static_cast<TrayHost*>(self)->itemSignals.emplace_back(signal);
+        },
+        this, nullptr);
     runUntil([this] { return owned_; });
 }
 
 TrayHost::~TrayHost() {
     g_dbus_connection_signal_unsubscribe(bus_, badgeSignal_);
+    g_dbus_connection_signal_unsubscribe(bus_, itemSignal_);
     g_bus_unown_name(name_);
     g_dbus_connection_unregister_object(bus_, object_);
     g_dbus_node_info_unref(node_);
@@ -112,6 +119,37 @@ std::string TrayHost::text(const char* property) {
     GVariant* value = itemProperty(property);
     if (!value) return "<none>";
     std::string found = g_variant_is_of_type(value, G_VARIANT_TYPE_STRING) ? g_variant_get_string(value, nullptr) : "";
+    g_variant_unref(value);
+    return found;
+}
+
+std::string TrayHost::toolTip() {
+    GVariant* value = itemProperty("ToolTip");
+    if (!value) return "<none>";
+    std::string title;
+    if (g_variant_is_of_type(value, G_VARIANT_TYPE("(sa(iiay)ss)"))) {
+        GVariant* child = g_variant_get_child_value(value, 2);
+        title = g_variant_get_string(child, nullptr);
+        g_variant_unref(child);
+    }
+    g_variant_unref(value);
+    return title;
+}
+
+std::vector<std::pair<int, std::string>> TrayHost::pixmaps() {
+    std::vector<std::pair<int, std::string>> found;
+    GVariant* value = itemProperty("IconPixmap");
+    if (!value) return found;
+    GVariantIter iter;
+    g_variant_iter_init(&iter, value);
+    gint32 width = 0, height = 0;
+    GVariant* bytes = nullptr;
+    while (g_variant_iter_next(&iter, "(ii@ay)", &width, &height, &bytes)) {
+        gsize length = 0;
+        auto* data = static_cast<const char*>(g_variant_get_fixed_array(bytes, &length, 1));
+        if (width == height) found.emplace_back(width, std::string(data, length));
+        g_variant_unref(bytes);
+    }
     g_variant_unref(value);
     return found;
 }

@@ -24,6 +24,10 @@ public:
     std::string label();
     // A text property of the newest item ("IconName", "Title", …); "<none>" when absent.
     std::string text(const char* property);
+    // The title of the item's tooltip.
+    std::string toolTip();
+    // The item's pictures by size, each as its pixels' bytes (alpha, red, green, blue).
+    std::vector<std::pair<int, std::string>> pixmaps();
 
     struct Row {
         int id;
@@ -36,6 +40,8 @@ public:
 
     // The launcher-entry updates seen: (count, visible).
     std::vector<std::pair<int64_t, bool>> badges;
+    // The change signals items sent ("NewIcon", "NewTitle", …), in order.
+    std::vector<std::string> itemSignals;
 
 private:
     struct Item {
@@ -53,6 +59,7 @@ private:
     guint object_ = 0;
     guint name_ = 0;
     guint badgeSignal_ = 0;
+    guint itemSignal_ = 0;
     bool owned_ = false;
     std::vector<Item> items_;
 };

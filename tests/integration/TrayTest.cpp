@@ -39,10 +39,25 @@ TEST_F(Tray, TheItemShowsTheInboxCountAndItsMenuGoesToTheInbox) {
     // Trays that draw no label see the count in the icon and the title.
     EXPECT_TRUE(runUntil([&] { return host.text("IconName") == "ru.orvela.Orvela-tray-7"; })) << host.text("IconName");
     EXPECT_EQ(host.text("Title"), "Orvela — 7 во «Входящих»");
-    std::ifstream icon(host.text("IconThemePath") + "/hicolor/scalable/status/ru.orvela.Orvela-tray-7.svg");
-    std::string drawn((std::istreambuf_iterator<char>(icon)), {});
-    EXPECT_NE(drawn.find(">7</text>"), std::string::npos) << drawn;
+    EXPECT_EQ(host.toolTip(), "Orvela — 7 во «Входящих»");
+    // By name for trays that search the item's theme folder, and as pictures at
+    // every size for those that find no such name.
+    for (int size : {16, 22, 24, 32, 48}) {
+        std::string sized = std::to_string(size) + "x" + std::to_string(size);
+        EXPECT_TRUE(std::filesystem::exists(host.text("IconThemePath") + "/hicolor/" + sized +
+                                            "/status/ru.orvela.Orvela-tray-7.png")) << sized;
+    }
+    auto pictures = host.pixmaps();
+    ASSERT_EQ(pictures.size(), 5u);
+    for (const auto& [size, bytes] : pictures) EXPECT_EQ(bytes.size(), static_cast<size_t>(size * size * 4));
     EXPECT_TRUE(runUntil([&] { return !host.badges.empty() && host.badges.back() == std::pair<int64_t, bool>{7, true}; }));
+
+    // The page keeps reporting the same count: docks and trays hear nothing more.
+    size_t badgesBefore = host.badges.size();
+    host.itemSignals.clear();
+    runFor(3);
+    EXPECT_EQ(host.badges.size(), badgesBefore);
+    EXPECT_TRUE(host.itemSignals.empty()) << host.itemSignals.size() << " signals, the first " << host.itemSignals.front();
 
     press("ctrl+3");
     host.click(rows[3].id);

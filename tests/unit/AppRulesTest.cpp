@@ -7,6 +7,8 @@
 #include "platform/TextParsing.h"
 #include "web/SnapshotOptions.h"
 
+#include <algorithm>
+#include <array>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -111,17 +113,64 @@ TEST(StatusMenu, RowsFollowTheCountAndTheCaptureKey) {
     EXPECT_EQ(statusMenuRows(0, false, commandShiftSpace, "SHIFT+LOGO+space")[1].title, "    Shift+Super+Пробел");
 }
 
-TEST(TrayIcon, TheCountIsDrawnInAndToldInTheTitle) {
+TEST(TrayIcon, TheCountIsToldInTheNameAndTheTitle) {
     EXPECT_EQ(TrayIcon::name(0), "ru.orvela.Orvela-tray");
     EXPECT_EQ(TrayIcon::name(5), "ru.orvela.Orvela-tray-5");
     EXPECT_EQ(TrayIcon::name(150), TrayIcon::name(100));
+    EXPECT_EQ(TrayIcon::badgeText(150), "99+");
     EXPECT_EQ(TrayIcon::title(0), "Orvela");
     EXPECT_EQ(TrayIcon::title(5), "Orvela — 5 во «Входящих»");
-    EXPECT_EQ(TrayIcon::svg(0).find("<text"), std::string::npos);
-    EXPECT_NE(TrayIcon::svg(5).find(">5</text>"), std::string::npos);
-    EXPECT_NE(TrayIcon::svg(150).find(">99+</text>"), std::string::npos);
-    // Light on a dark outline, not the dark symbolic fill a tray may leave as it is.
-    EXPECT_NE(TrayIcon::svg(0).find("fill=\"#f6f5f4\" stroke=\"#241f31\""), std::string::npos);
+}
+
+// At every size a tray asks for, the badge's text lies inside the badge's rim
+// and the badge inside the icon, the widest text included.
+TEST(TrayIcon, TheBadgeAndItsTextFitAtEverySize) {
+    for (int size : {16, 22, 24, 32, 48}) {
+        for (int64_t count : {1, 7, 42, 99, 100, 123456}) {
+            auto badge = TrayIcon::badge(count, size);
+            double rim = std::max(1.0, size / 22.0);
+            SCOPED_TRACE(std::to_string(count) + " at " + std::to_string(size) + " px");
+            EXPECT_GE(badge.shape.left, 0);
+            EXPECT_LE(badge.shape.right(), size);
+            EXPECT_GT(badge.ink.width, 0);
+            EXPECT_GE(badge.ink.left, badge.shape.left + rim);
+            EXPECT_LE(badge.ink.right(), badge.shape.right() - rim);
+            EXPECT_GE(badge.ink.top, badge.shape.top + rim / 2);
+            EXPECT_LE(badge.ink.bottom(), badge.shape.bottom() - rim / 2);
+        }
+    }
+    // Shrinking is the last resort: a single digit keeps the full size.
+    EXPECT_GT(TrayIcon::badge(7, 22).fontPixels, TrayIcon::badge(100, 22).fontPixels);
+}
+
+// Hosts read alpha first, then red, green and blue, with the colour not
+// premultiplied; the badge is there only with a count.
+TEST(TrayIcon, PixelsAreAlphaRedGreenBlueWithTheBadgeOnlyWithACount) {
+    auto pixelAt = [](const TrayIcon::Pixels& pixels, int x, int y) {
+        const uint8_t* p = &pixels.argb[(static_cast<size_t>(y) * pixels.size + x) * 4];
+        return std::array<int, 4>{p[0], p[1], p[2], p[3]};
+    };
+    const std::array<int, 4> red{255, 0xe0, 0x1b, 0x24};
+    for (int size : {16, 22, 48}) {
+        SCOPED_TRACE(std::to_string(size) + " px");
+        auto none = TrayIcon::pixels(0, size);
+        auto some = TrayIcon::pixels(3, size);
+        ASSERT_EQ(some.argb.size(), static_cast<size_t>(size * size * 4));
+        int redWith = 0, redWithout = 0, brighterThanOpaque = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                redWith += pixelAt(some, x, y) == red;
+                redWithout += pixelAt(none, x, y) == red;
+                auto p = pixelAt(some, x, y);
+                brighterThanOpaque += p[0] > 0 && p[0] < 128 && std::max({p[1], p[2], p[3]}) > p[0] + 40;
+            }
+        EXPECT_GT(redWith, size / 4);
+        EXPECT_EQ(redWithout, 0);
+        EXPECT_GT(brighterThanOpaque, 0) << "edge pixels look premultiplied";
+        // The glyph's light fill in the middle of the tray's bottom.
+        EXPECT_EQ(pixelAt(none, size / 2, size * 17 / 22), (std::array<int, 4>{255, 0xf6, 0xf5, 0xf4}));
+    }
+    EXPECT_EQ(TrayIcon::png(5, 22).substr(1, 3), "PNG");
 }
 
 TEST(StatusMenu, TitleAndBadgeShowOnlyACountOfOneOrMore) {
