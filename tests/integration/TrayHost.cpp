@@ -49,18 +49,11 @@ TrayHost::TrayHost()
             g_variant_unref(properties);
         },
         this, nullptr);
-    itemSignal_ = g_dbus_connection_signal_subscribe(
-        bus_, nullptr, "org.kde.StatusNotifierItem", nullptr, nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-        [](GDBusConnection*, const char*, const char*, const char*, const char* signal, GVariant*, gpointer self) {
-            static_cast<TrayHost*>(self)->itemSignals.emplace_back(signal);
-        },
-        this, nullptr);
     runUntil([this] { return owned_; });
 }
 
 TrayHost::~TrayHost() {
     g_dbus_connection_signal_unsubscribe(bus_, badgeSignal_);
-    g_dbus_connection_signal_unsubscribe(bus_, itemSignal_);
     g_bus_unown_name(name_);
     g_dbus_connection_unregister_object(bus_, object_);
     g_dbus_node_info_unref(node_);

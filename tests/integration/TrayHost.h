@@ -40,8 +40,6 @@ public:
 
     // The launcher-entry updates seen: (count, visible).
     std::vector<std::pair<int64_t, bool>> badges;
-    // The change signals items sent ("NewIcon", "NewTitle", …), in order.
-    std::vector<std::string> itemSignals;
 
 private:
     struct Item {
@@ -59,7 +57,6 @@ private:
     guint object_ = 0;
     guint name_ = 0;
     guint badgeSignal_ = 0;
-    guint itemSignal_ = 0;
     bool owned_ = false;
     std::vector<Item> items_;
 };
