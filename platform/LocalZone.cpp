@@ -2,10 +2,12 @@
 
 #include <filesystem>
 #include <glib.h>
+#include <string>
 
 namespace orvela {
+namespace {
 
-GTimeZone* currentLocalZone() {
+GTimeZone* readLocalZone() {
     if (const char* tz = g_getenv("TZ"); tz && *tz) {
         if (GTimeZone* zone = g_time_zone_new_identifier(tz)) return zone;
     }
@@ -20,6 +22,32 @@ GTimeZone* currentLocalZone() {
         }
     }
     return g_time_zone_new_local();
+}
+
+// Page messages ask for the zone several times a second; reading the zone file
+// each time would cost a file opened and parsed per message.
+struct Cache {
+    GTimeZone* zone = nullptr;
+    std::string tz;
+};
+Cache cache;
+
+}  // namespace
+
+GTimeZone* currentLocalZone() {
+    const char* tz = g_getenv("TZ");
+    std::string now = tz ? tz : "";
+    if (cache.zone && now != cache.tz) forgetLocalZone();
+    if (!cache.zone) {
+        cache.zone = readLocalZone();
+        cache.tz = now;
+    }
+    return g_time_zone_ref(cache.zone);
+}
+
+void forgetLocalZone() {
+    if (cache.zone) g_time_zone_unref(cache.zone);
+    cache.zone = nullptr;
 }
 
 }  // namespace orvela

@@ -4,9 +4,12 @@ typedef struct _GTimeZone GTimeZone;
 
 namespace orvela {
 
-// The user's time zone as it is now (TZ, else /etc/localtime), read afresh on
-// every call so that a change of zone while the application runs is seen. The
+// The user's time zone (TZ, else /etc/localtime). It is read once and kept: a
+// change of TZ is seen at the next call, a new /etc/localtime once
+// forgetLocalZone() was called, which the watcher of that file does. The
 // caller owns the returned reference.
 GTimeZone* currentLocalZone();
+// Makes the next currentLocalZone() read the zone again.
+void forgetLocalZone();
 
 }  // namespace orvela

@@ -13,7 +13,8 @@ namespace {
 double wallClock() { return static_cast<double>(g_get_real_time()) / G_USEC_PER_SEC; }
 
 // /etc/localtime is replaced (a new link) when the user picks another zone; the
-// monitor watches its folder, so the replacement is seen.
+// monitor watches its folder, so the replacement is seen. The kept zone is
+// forgotten before anyone hears of the change.
 void watchLocalZone(std::function<void()> changed) {
     GFile* file = g_file_new_for_path("/etc/localtime");
     GFileMonitor* monitor = g_file_monitor_file(file, G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr);
@@ -22,6 +23,7 @@ void watchLocalZone(std::function<void()> changed) {
     // The monitor lives as long as the process, with the callback it calls.
     g_signal_connect_data(monitor, "changed",
                           G_CALLBACK(+[](GFileMonitor*, GFile*, GFile*, GFileMonitorEvent, gpointer data) {
+                              forgetLocalZone();
                               (*static_cast<std::function<void()>*>(data))();
                           }),
                           new std::function<void()>(std::move(changed)),

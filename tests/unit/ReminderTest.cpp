@@ -1,3 +1,4 @@
+#include "platform/LocalZone.h"
 #include "reminders/NativeReminder.h"
 #include "reminders/ReminderPlan.h"
 
@@ -130,6 +131,31 @@ TEST(ReminderPlan, CarryingOutAPlanLeavesNothingToDo) {
     auto again = ReminderPlan::make(wanted, pending, now);
     EXPECT_TRUE(again.toAdd.empty());
     EXPECT_TRUE(again.toRemove.empty());
+}
+
+}  // namespace
+}  // namespace orvela
+
+namespace orvela {
+namespace {
+
+// A kept zone never hides a change of TZ, nor outlives being forgotten.
+TEST(LocalZone, IsKeptUntilTzChangesOrItIsForgotten) {
+    const char* before = g_getenv("TZ");
+    std::string saved = before ? before : "";
+    g_setenv("TZ", "Europe/Moscow", TRUE);
+    GTimeZone* first = currentLocalZone();
+    EXPECT_STREQ(g_time_zone_get_identifier(first), "Europe/Moscow");
+    g_setenv("TZ", "Asia/Tokyo", TRUE);
+    GTimeZone* tokyo = currentLocalZone();
+    EXPECT_STREQ(g_time_zone_get_identifier(tokyo), "Asia/Tokyo");
+    forgetLocalZone();
+    GTimeZone* reread = currentLocalZone();
+    EXPECT_STREQ(g_time_zone_get_identifier(reread), "Asia/Tokyo");
+    for (GTimeZone* zone : {first, tokyo, reread}) g_time_zone_unref(zone);
+    if (saved.empty()) g_unsetenv("TZ");
+    else g_setenv("TZ", saved.c_str(), TRUE);
+    forgetLocalZone();
 }
 
 }  // namespace
