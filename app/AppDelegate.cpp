@@ -10,7 +10,9 @@
 #include "platform/GnomeKeybinding.h"
 #include "platform/LauncherEntry.h"
 #include "platform/MainQueue.h"
+#include "platform/StartupTrace.h"
 #include "reminders/LocalNotificationCenter.h"
+#include "web/WebContext.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -64,7 +66,9 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::connectApplication() {
     auto& c = connections_;
     c.push_back(SignalConnection::connect<void(GApplication*)>(application_, "startup", [this](GApplication*) {
+        StartupTrace::mark("gtk-ready");
         createParts();
+        StartupTrace::mark("parts");
         // The quiet and smoke launches keep their window out of the taskbar when
         // the web host builds it; nothing else of the launch kind to set up here.
         applicationDidFinishLaunching();
@@ -101,7 +105,9 @@ void AppDelegate::createParts() {
 void AppDelegate::applicationDidFinishLaunching() {
     if (launch->underTests()) return;
     // Pictures are taken in the appearance they ask for.
+    WebContext::probeSandbox();
     if (!launch->snapshot()) ColorScheme::follow();
+    StartupTrace::mark("colour-scheme");
     WebController::quiet = launch->quiet();
     WebController::remembersFrame = !launch->forTestsOrPictures();
     web = WebController::create();

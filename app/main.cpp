@@ -5,6 +5,7 @@
 #include "app/LaunchOptions.h"
 #include "platform/GObjectPtr.h"
 #include "platform/SignalConnection.h"
+#include "platform/StartupTrace.h"
 
 #include <cstdio>
 #include <string>
@@ -67,6 +68,7 @@ gint backgroundLaunch(GApplication* application) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    orvela::StartupTrace::mark("main");
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (answeredAtOnce(argc, argv)) return 0;
 

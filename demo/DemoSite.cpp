@@ -9,6 +9,8 @@
 //                                      (a page busy signing in), from its next look at the state
 //   POST /__control?captureHang=1|0    leave captures unanswered, or file the held ones and answer again
 //   POST /__control?reminders          the request body (a JSON list) becomes the reminders
+//   POST /__control?poll=MS            the page refreshes every MS milliseconds (2000 by default)
+//   POST /__control?resend=1|0         the page sends its reminders at every refresh, changed or not
 //   POST /__control?inbox=N            the Inbox becomes N made-up records
 //   POST /__control?release=VERSION    /appcast.xml offers this release ("" for none)
 //   POST /__control?reject=TEXT        refuse to file captures of exactly this text ("" for none)
@@ -223,6 +225,8 @@ private:
         if (const char* hang = value("hang")) setHanging(g_str_equal(hang, "1"), capturesHang_);
         if (const char* delay = value("captureDelay")) state_["captureDelay"] = std::atoi(delay);
         if (const char* hang = value("captureHang")) setHanging(hanging_, g_str_equal(hang, "1"));
+        if (const char* poll = value("poll")) state_["pollMs"] = std::atoi(poll);
+        if (const char* resend = value("resend")) state_["resendReminders"] = g_str_equal(resend, "1");
         if (const char* inbox = value("inbox")) {
             state_["inbox"] = json::array();
             for (int i = 1; i <= std::atoi(inbox); ++i)

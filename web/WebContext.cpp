@@ -1,8 +1,12 @@
 #include "web/WebContext.h"
 
 #include "platform/Log.h"
+#include "platform/StartupTrace.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <sys/wait.h>
+#include <utility>
 #include <webkit2/webkit2.h>
 
 namespace orvela::WebContext {
@@ -23,17 +27,29 @@ std::filesystem::path extensionsFolder() {
     return ORVELA_INSTALLED_WEB_EXTENSIONS;
 }
 
-// Whether this system lets an unprivileged sandbox be made (user namespaces,
-// bubblewrap present); containers and some hardened kernels do not.
-bool sandboxPossible() {
+// The bubblewrap run that tells whether this system lets an unprivileged
+// sandbox be made (user namespaces, bubblewrap present); containers and some
+// hardened kernels do not. 0 before it started, -1 when it could not start.
+GPid probe = 0;
+
+void startProbe() {
+    if (probe) return;
     const char* argv[] = {"bwrap", "--ro-bind", "/", "/", "--unshare-all", "--die-with-parent", "true", nullptr};
+    bool started = g_spawn_async(nullptr, const_cast<char**>(argv), nullptr,
+                                 GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                                             G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL),
+                                 nullptr, nullptr, &probe, nullptr);
+    if (!started) probe = -1;
+}
+
+bool sandboxPossible() {
+    startProbe();
+    if (probe < 0) return false;
     int status = -1;
-    GError* error = nullptr;
-    bool ran = g_spawn_sync(nullptr, const_cast<char**>(argv), nullptr,
-                            GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL),
-                            nullptr, nullptr, nullptr, nullptr, &status, &error);
-    g_clear_error(&error);
-    return ran && g_spawn_check_wait_status(status, nullptr);
+    pid_t waited;
+    do waited = waitpid(probe, &status, 0);
+    while (waited < 0 && errno == EINTR);
+    return waited == probe && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace
@@ -60,14 +76,27 @@ WebKitWebContext* shared() {
             log("web extension not found in " + extensions.string() + "; the page cannot talk to the application");
         webkit_web_context_set_web_extensions_directory(created, extensions.c_str());
         // Pages run in a sandbox of their own where the system can make one.
+        StartupTrace::mark("context-made");
         if (sandboxPossible()) webkit_web_context_set_sandbox_enabled(created, TRUE);
         else log("web sandbox: bubblewrap cannot make a sandbox here; pages run without it");
-        webkit_web_context_set_spell_checking_enabled(created, TRUE);
-        const char* languages[] = {"ru_RU", "en_US", nullptr};
-        webkit_web_context_set_spell_checking_languages(created, languages);
+        StartupTrace::mark("sandbox-probed");
+        g_signal_connect(created, "initialize-web-extensions",
+                         G_CALLBACK(+[](WebKitWebContext*) { StartupTrace::mark("web-process-spawn"); }), nullptr);
+        StartupTrace::mark("web-context");
         return created;
     }();
     return context;
+}
+
+void probeSandbox() { startProbe(); }
+
+void startSpellChecking() {
+    static bool started = false;
+    if (std::exchange(started, true)) return;
+    StartupTrace::mark("spell-checking");
+    webkit_web_context_set_spell_checking_enabled(shared(), TRUE);
+    const char* languages[] = {"ru_RU", "en_US", nullptr};
+    webkit_web_context_set_spell_checking_languages(shared(), languages);
 }
 
 }  // namespace orvela::WebContext

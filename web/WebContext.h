@@ -9,4 +9,12 @@ namespace orvela::WebContext {
 // survive restarts, and the web-process extension that serves the page channel.
 WebKitWebContext* shared();
 
+// Starts finding out whether pages can have a sandbox here, so that the answer is
+// ready when the context is made; shared() asks on the spot without it.
+void probeSandbox();
+
+// Turns the spell-checker on, for Russian and English; its dictionaries load
+// at once. Once per process.
+void startSpellChecking();
+
 }  // namespace orvela::WebContext

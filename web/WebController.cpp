@@ -5,6 +5,7 @@
 #include "app/AppConfig.h"
 #include "platform/Desktop.h"
 #include "platform/Log.h"
+#include "platform/StartupTrace.h"
 #include "resources/AppStyle.h"
 #include "web/LoadError.h"
 #include "web/PageMessages.h"
@@ -91,6 +92,7 @@ WebController::WebController(DefaultsStore& defaults)
     webView_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", WebContext::shared(), "settings",
                                             settings, nullptr));
     g_object_unref(settings);
+    StartupTrace::mark("view-made");
 
     // Inside the application the window carries its menu bar and keyboard shortcuts.
     GApplication* application = g_application_get_default();
@@ -147,6 +149,24 @@ void WebController::connectSignals() {
         webView_, "decide-policy", [this](WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
             return decidePolicy(decision, type) ? TRUE : FALSE;
         }));
+    // The spell-checker's dictionaries take a fifth of a second and some 20 MiB:
+    // they are loaded when the user first types into the page, after that key
+    // was handled, rather than on the way to the first page.
+    c.push_back(SignalConnection::connect<gboolean(GtkWidget*, GdkEvent*)>(
+        GTK_WIDGET(webView_), "key-press-event", [](GtkWidget*, GdkEvent*) {
+            static bool asked = false;
+            if (std::exchange(asked, true)) return FALSE;
+            g_idle_add_full(G_PRIORITY_LOW, [](gpointer) {
+                WebContext::startSpellChecking();
+                return G_SOURCE_REMOVE;
+            }, nullptr, nullptr);
+            return FALSE;
+        }));
+    c.push_back(SignalConnection::connect<gboolean(GtkWidget*, cairo_t*)>(
+        GTK_WIDGET(webView_), "draw", [this](GtkWidget*, cairo_t*) {
+            if (committed_) StartupTrace::mark("first-paint");
+            return FALSE;
+        }));
     c.push_back(SignalConnection::connect<void(WebKitWebView*, WebKitLoadEvent)>(
         webView_, "load-changed", [this](WebKitWebView*, WebKitLoadEvent event) { loadChanged(event); }));
     c.push_back(SignalConnection::connect<gboolean(WebKitWebView*, WebKitLoadEvent, gchar*, GError*)>(
@@ -184,6 +204,7 @@ void WebController::connectSignals() {
 }
 
 void WebController::load(const std::string& uri) {
+    StartupTrace::mark("load-requested");
     WebKitURIRequest* request = webkit_uri_request_new(uri.c_str());
     webkit_web_view_load_request(webView_, request);
     g_object_unref(request);
@@ -202,6 +223,7 @@ void WebController::receive(WebKitUserMessage* message) {
     auto keepAlive = shared_from_this();
     // Calls go to the main frame's document: only it may say that it is ready for them.
     if (heard->fromMainFrame && std::holds_alternative<BridgeMessage::Ready>(heard->message.value) && !bridgeReady_) {
+        StartupTrace::mark("ready");
         bridgeReady_ = true;
         if (onBridgeReadyChange) onBridgeReadyChange(true);
     }
@@ -403,6 +425,7 @@ bool WebController::decideResponse(WebKitResponsePolicyDecision* decision) {
 
 void WebController::loadChanged(WebKitLoadEvent event) {
     if (event == WEBKIT_LOAD_STARTED) {
+        StartupTrace::mark("load-started");
         currentLoadFailed_ = false;
         readyBeforeLoad_ = bridgeReady_;
         clearReadiness();
@@ -411,6 +434,7 @@ void WebController::loadChanged(WebKitLoadEvent event) {
             if (auto controller = weak.lock()) controller->loadTimedOut();
         });
     } else if (event == WEBKIT_LOAD_COMMITTED) {
+        StartupTrace::mark("committed");
         readyBeforeLoad_ = false;
         committed_ = true;
         const char* committed = webkit_web_view_get_uri(webView_);
@@ -418,6 +442,7 @@ void WebController::loadChanged(WebKitLoadEvent event) {
         if (!policy_.isAppPage(committedAddress_)) clearReadiness();
         loadTimer_.cancel();
     } else if (event == WEBKIT_LOAD_FINISHED) {
+        StartupTrace::mark("finished");
         loadTimer_.cancel();
         // The engine reports a failed load as finished too; only a success hides the screen.
         if (!currentLoadFailed_) showOffline(false);
