@@ -180,6 +180,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         startInBackground();
     else
         bringMainWindowForward();
+    StartupTrace::mark("launched");
 }
 
 void AppDelegate::activated() {
