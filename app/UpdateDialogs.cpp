@@ -1,16 +1,21 @@
 #include "app/UpdateDialogs.h"
 
+#include "platform/Accessible.h"
 #include "platform/Desktop.h"
 
 namespace orvela::UpdateDialogs {
 namespace {
+
+constexpr const char* windowTitle = "Обновление Orvela";
 
 GtkWidget* dialog(GtkWindow* parent, GtkMessageType type, GtkButtonsType buttons, const std::string& title,
                   const std::string& detail) {
     GtkWidget* shown = gtk_message_dialog_new(parent, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), type, buttons,
                                               "%s", title.c_str());
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(shown), "%s", detail.c_str());
-    gtk_window_set_title(GTK_WINDOW(shown), "Обновление Orvela");
+    gtk_window_set_title(GTK_WINDOW(shown), windowTitle);
+    // GTK names a message dialog after its kind, in English ("Question").
+    Accessible::setName(shown, windowTitle);
     return shown;
 }
 

@@ -1,5 +1,6 @@
 #include "capture/CaptureView.h"
 
+#include "platform/Accessible.h"
 #include "resources/AppStyle.h"
 
 #include <gdk/gdkkeysyms.h>
@@ -65,7 +66,10 @@ CaptureView::CaptureView(CaptureModel& model) : model_(model) {
         if (!busy) focusField();
     }));
     subscriptions_.push_back(model_.flash.subscribe([this](const std::optional<std::string>& flash) {
-        if (flash) gtk_label_set_text(GTK_LABEL(flashLabel_), flash->c_str());
+        if (flash) {
+            gtk_label_set_text(GTK_LABEL(flashLabel_), flash->c_str());
+            Accessible::announce(flashLabel_);
+        }
         gtk_revealer_set_reveal_child(GTK_REVEALER(flashRevealer_), flash.has_value());
     }));
     subscriptions_.push_back(model_.focusToken.subscribe([this](int64_t) { focusField(); }));
@@ -78,6 +82,8 @@ GtkWidget* CaptureView::buildHeader() {
     gtk_box_pack_start(GTK_BOX(header), styled(gtk_label_new(title), "orvela-capture-title"), FALSE, FALSE, 0);
     flashLabel_ = styled(gtk_label_new(""), "orvela-capture-flash");
     gtk_label_set_ellipsize(GTK_LABEL(flashLabel_), PANGO_ELLIPSIZE_END);
+    // The outcome of a capture is spoken while the keyboard stays in the field.
+    Accessible::makeNotification(flashLabel_);
     flashRevealer_ = gtk_revealer_new();
     gtk_revealer_set_transition_type(GTK_REVEALER(flashRevealer_), GTK_REVEALER_TRANSITION_TYPE_CROSSFADE);
     gtk_revealer_set_transition_duration(GTK_REVEALER(flashRevealer_), 150);
@@ -90,6 +96,9 @@ GtkWidget* CaptureView::buildField() {
     field_ = styled(gtk_text_view_new(), "orvela-capture-field");
     gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(field_), GTK_WRAP_WORD_CHAR);
     gtk_text_view_set_accepts_tab(GTK_TEXT_VIEW(field_), FALSE);
+    // A text view has no name of its own, and the placeholder is drawn over it.
+    Accessible::setName(field_, title);
+    Accessible::setDescription(field_, placeholder);
     placeholder_ = styled(gtk_label_new(placeholder), "orvela-capture-placeholder");
     gtk_widget_set_halign(placeholder_, GTK_ALIGN_START);
     gtk_widget_set_valign(placeholder_, GTK_ALIGN_START);

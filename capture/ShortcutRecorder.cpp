@@ -4,6 +4,7 @@
 
 #include "capture/KeyPositions.h"
 #include "capture/RecordedKey.h"
+#include "platform/Accessible.h"
 
 namespace orvela {
 namespace {
@@ -35,7 +36,10 @@ ShortcutRecorder::ShortcutRecorder(Binding shortcut)
     gtk_widget_set_valign(box_.get(), GTK_ALIGN_CENTER);
     gtk_widget_set_size_request(button_, 150, -1);
     gtk_button_set_relief(GTK_BUTTON(reset_), GTK_RELIEF_NONE);
-    gtk_widget_set_tooltip_text(reset_, ("Вернуть " + Shortcut::defaultCapture.displayForUser()).c_str());
+    std::string resetTitle = "Вернуть " + Shortcut::defaultCapture.displayForUser();
+    gtk_widget_set_tooltip_text(reset_, resetTitle.c_str());
+    // The button shows only an icon; screen readers say what it does.
+    Accessible::setName(reset_, resetTitle.c_str());
     gtk_widget_set_no_show_all(reset_, TRUE);
     gtk_box_pack_start(GTK_BOX(box_.get()), button_, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(box_.get()), reset_, FALSE, FALSE, 0);

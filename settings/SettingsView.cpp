@@ -2,6 +2,7 @@
 
 #include "app/AppConfig.h"
 #include "capture/PortalTrigger.h"
+#include "platform/Accessible.h"
 #include "platform/MainQueue.h"
 #include "resources/AppStyle.h"
 
@@ -34,15 +35,17 @@ GtkWidget* addGroup(GtkWidget* form) {
     return rows;
 }
 
-// A row with its label on the left and its control, if any, on the right.
+// A row with its label on the left and its control, if any, on the right. The
+// row's label, if any, is returned.
 GtkWidget* addRow(GtkWidget* group, const char* label, GtkWidget* control) {
     GList* earlier = gtk_container_get_children(GTK_CONTAINER(group));
     if (earlier) gtk_box_pack_start(GTK_BOX(group), gtk_separator_new(GTK_ORIENTATION_HORIZONTAL), FALSE, FALSE, 0);
     g_list_free(earlier);
     GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
     g_object_set(row, "margin-start", 12, "margin-end", 12, "margin-top", 8, "margin-bottom", 8, nullptr);
+    GtkWidget* text = nullptr;
     if (label) {
-        GtkWidget* text = gtk_label_new(label);
+        text = gtk_label_new(label);
         gtk_label_set_xalign(GTK_LABEL(text), 0);
         gtk_widget_set_hexpand(text, TRUE);
         gtk_box_pack_start(GTK_BOX(row), text, TRUE, TRUE, 0);
@@ -50,7 +53,7 @@ GtkWidget* addRow(GtkWidget* group, const char* label, GtkWidget* control) {
     if (control && label) gtk_box_pack_end(GTK_BOX(row), control, FALSE, FALSE, 0);
     if (control && !label) gtk_box_pack_start(GTK_BOX(row), control, TRUE, TRUE, 0);
     gtk_box_pack_start(GTK_BOX(group), row, FALSE, FALSE, 0);
-    return row;
+    return text;
 }
 
 GtkWidget* note(const char* text, const char* styleClass) {
@@ -94,8 +97,12 @@ void SettingsView::build() {
         [this] { return settings_.captureShortcut.get(); },
         [this](const Shortcut& shortcut) { settings_.captureShortcut.set(shortcut); }});
     GtkWidget* capture = addGroup(form);
-    addRow(capture, "Быстрая запись", recorder_->widget());
-    addRow(capture, nullptr, hotKeyNote());
+    // The recorder's button keeps the key as its name; the row says what the key is for.
+    Accessible::labelBy(recorder_->button(), addRow(capture, "Быстрая запись", recorder_->widget()), true);
+    GtkWidget* keyNote = hotKeyNote();
+    addRow(capture, nullptr, keyNote);
+    // The hint or the warning is read with the key.
+    if (GTK_IS_LABEL(keyNote)) Accessible::describeBy(recorder_->button(), keyNote);
 
     GtkWidget* switches = addGroup(form);
     menuBarSwitch_ = addSwitch(switches, "Значок в системном лотке", [this](bool on) { settings_.showMenuBarIcon.set(on); });
@@ -107,7 +114,7 @@ void SettingsView::build() {
     connections_.push_back(SignalConnection::connect<void(GtkButton*)>(GTK_BUTTON(siteButton), "clicked", [this](GtkButton*) {
         if (openSiteSettings_) openSiteSettings_();
     }));
-    addRow(site, "Списки, разделы, учётная запись", siteButton);
+    Accessible::labelBy(siteButton, addRow(site, "Списки, разделы, учётная запись", siteButton), true);
     addRow(site, "Версия", note(AppConfig::version().c_str(), "orvela-settings-hint"));
 
     // Told before a setting changes; the form shows it once it is stored.
@@ -207,7 +214,7 @@ GtkWidget* SettingsView::addSwitch(GtkWidget* group, const char* label, std::fun
         G_OBJECT(toggle), "notify::active", [this, toggle, set = std::move(set)](GObject*, GParamSpec*) {
             if (!refreshing_) set(gtk_switch_get_active(GTK_SWITCH(toggle)));
         }));
-    addRow(group, label, toggle);
+    Accessible::labelBy(toggle, addRow(group, label, toggle));
     return toggle;
 }
 

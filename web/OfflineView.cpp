@@ -1,5 +1,7 @@
 #include "web/OfflineView.h"
 
+#include "platform/Accessible.h"
+
 #include <algorithm>
 
 namespace orvela {
@@ -59,6 +61,11 @@ OfflineView::OfflineView(OfflineModel& model) {
     clicked_ = SignalConnection::connect<void(GtkButton*)>(GTK_BUTTON(button_), "clicked", [&model](GtkButton*) {
         if (model.retry) model.retry();
     });
+
+    // The screen takes the keyboard to its button: a screen reader says the
+    // screen's title as the button's surroundings, the message after the button.
+    Accessible::setName(stack, OfflineModel::title);
+    Accessible::describeBy(button_, message);
 
     gtk_box_pack_start(GTK_BOX(stack), icon, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(stack), label(OfflineModel::title, "orvela-offline-title"), FALSE, FALSE, 0);

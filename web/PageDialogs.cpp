@@ -1,5 +1,7 @@
 #include "web/PageDialogs.h"
 
+#include "platform/Accessible.h"
+
 #include <webkit2/webkit2.h>
 
 namespace orvela::PageDialogs {
@@ -41,6 +43,8 @@ void runScriptDialog(GtkWindow* parent, WebKitScriptDialog* request) {
                                                GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s",
                                                webkit_script_dialog_get_message(request));
     gtk_window_set_title(GTK_WINDOW(dialog), "Orvela");
+    // GTK names a message dialog after its kind, in English.
+    Accessible::setName(dialog, "Orvela");
     gtk_dialog_add_button(GTK_DIALOG(dialog), "OK", okResponse);
     if (type != WEBKIT_SCRIPT_DIALOG_ALERT) gtk_dialog_add_button(GTK_DIALOG(dialog), "Отмена", GTK_RESPONSE_CANCEL);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), okResponse);
@@ -51,6 +55,8 @@ void runScriptDialog(GtkWindow* parent, WebKitScriptDialog* request) {
         const char* text = webkit_script_dialog_prompt_get_default_text(request);
         gtk_entry_set_text(GTK_ENTRY(pending->entry), text ? text : "");
         gtk_entry_set_activates_default(GTK_ENTRY(pending->entry), TRUE);
+        // The page's question is what the field answers.
+        Accessible::setName(pending->entry, webkit_script_dialog_get_message(request));
         gtk_widget_set_size_request(pending->entry, 280, 24);
         GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
         gtk_box_pack_end(GTK_BOX(area), pending->entry, FALSE, FALSE, 0);
