@@ -29,26 +29,24 @@ void setColour(cairo_t* cairo, uint32_t rgb) {
 }
 
 // An inbox tray with an arrow coming down into it, light on a dark outline.
+struct Point {
+    double x, y;
+};
+constexpr Point arrow[] = {{9.5, 2}, {12.5, 2}, {12.5, 7}, {15.5, 7}, {11, 11.5}, {6.5, 7}, {9.5, 7}};
+constexpr Point tray[] = {{2, 12}, {7.2, 12}, {8.4, 14.5}, {13.6, 14.5}, {14.8, 12}, {20, 12}, {20, 20}, {2, 20}};
+
+template <size_t count>
+void addShape(cairo_t* cairo, const Point (&points)[count]) {
+    cairo_move_to(cairo, points[0].x, points[0].y);
+    for (size_t i = 1; i < count; ++i) cairo_line_to(cairo, points[i].x, points[i].y);
+    cairo_close_path(cairo);
+}
+
 void drawGlyph(cairo_t* cairo, double scale) {
     cairo_save(cairo);
     cairo_scale(cairo, scale, scale);
-    cairo_move_to(cairo, 9.5, 2);
-    cairo_line_to(cairo, 12.5, 2);
-    cairo_line_to(cairo, 12.5, 7);
-    cairo_line_to(cairo, 15.5, 7);
-    cairo_line_to(cairo, 11, 11.5);
-    cairo_line_to(cairo, 6.5, 7);
-    cairo_line_to(cairo, 9.5, 7);
-    cairo_close_path(cairo);
-    cairo_move_to(cairo, 2, 12);
-    cairo_line_to(cairo, 7.2, 12);
-    cairo_line_to(cairo, 8.4, 14.5);
-    cairo_line_to(cairo, 13.6, 14.5);
-    cairo_line_to(cairo, 14.8, 12);
-    cairo_line_to(cairo, 20, 12);
-    cairo_line_to(cairo, 20, 20);
-    cairo_line_to(cairo, 2, 20);
-    cairo_close_path(cairo);
+    addShape(cairo, arrow);
+    addShape(cairo, tray);
     setColour(cairo, 0xf6f5f4);
     cairo_fill_preserve(cairo);
     cairo_restore(cairo);

@@ -3,6 +3,7 @@
 #include "tests/integration/AppDriver.h"
 
 #include <fstream>
+#include <functional>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gdk/gdk.h>
 #include <gtest/gtest.h>
@@ -53,31 +54,23 @@ struct Picture {
         if (pixbuf) g_object_unref(pixbuf);
     }
 
-    // Pixels of the badge's red.
-    int redPixels() const {
+    // How many pixels are of the kind the test asks for.
+    int count(const std::function<bool(const guchar*)>& kind) const {
         if (!pixbuf) return 0;
         int found = 0;
         int channels = gdk_pixbuf_get_n_channels(pixbuf), stride = gdk_pixbuf_get_rowstride(pixbuf);
         const guchar* data = gdk_pixbuf_read_pixels(pixbuf);
         for (int y = 0; y < gdk_pixbuf_get_height(pixbuf); ++y)
-            for (int x = 0; x < gdk_pixbuf_get_width(pixbuf); ++x) {
-                const guchar* p = data + y * stride + x * channels;
-                found += p[0] > 190 && p[1] < 70 && p[2] < 80;
-            }
+            for (int x = 0; x < gdk_pixbuf_get_width(pixbuf); ++x) found += kind(data + y * stride + x * channels);
         return found;
     }
+    // Pixels of the badge's red.
+    int redPixels() const { return count([](const guchar* p) { return p[0] > 190 && p[1] < 70 && p[2] < 80; }); }
     // Pixels far from the bar's own colour: what the tray drew on it.
     int drawnPixels(const std::array<int, 3>& bar) const {
-        if (!pixbuf) return 0;
-        int found = 0;
-        int channels = gdk_pixbuf_get_n_channels(pixbuf), stride = gdk_pixbuf_get_rowstride(pixbuf);
-        const guchar* data = gdk_pixbuf_read_pixels(pixbuf);
-        for (int y = 0; y < gdk_pixbuf_get_height(pixbuf); ++y)
-            for (int x = 0; x < gdk_pixbuf_get_width(pixbuf); ++x) {
-                const guchar* p = data + y * stride + x * channels;
-                found += std::abs(p[0] - bar[0]) + std::abs(p[1] - bar[1]) + std::abs(p[2] - bar[2]) > 60;
-            }
-        return found;
+        return count([&bar](const guchar* p) {
+            return std::abs(p[0] - bar[0]) + std::abs(p[1] - bar[1]) + std::abs(p[2] - bar[2]) > 60;
+        });
     }
 };
 
