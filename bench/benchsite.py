@@ -95,3 +95,29 @@ def end(pids):
             except ProcessLookupError:
                 pass
         time.sleep(0.5)
+
+
+def started_after(root, pids):
+    """Milliseconds from the root's start to each program's first start, by name
+    (to the kernel's clock tick, 10 ms)."""
+    def start_ticks(pid):
+        with open(f"/proc/{pid}/stat") as stat:
+            return int(stat.read().rsplit(")", 1)[1].split()[19])
+
+    def name(pid):
+        with open(f"/proc/{pid}/comm") as comm:
+            return comm.read().strip()
+
+    ticks = os.sysconf("SC_CLK_TCK")
+    starts = {}
+    try:
+        origin = start_ticks(root)
+        for pid in pids:
+            try:
+                offset = (start_ticks(pid) - origin) * 1000 / ticks
+                starts[name(pid)] = min(starts.get(name(pid), offset), offset)
+            except OSError:
+                pass
+    except OSError:
+        pass
+    return starts
