@@ -80,8 +80,10 @@ StatusItem::StatusItem(GtkApplication* application)
     watch_ = g_bus_watch_name(
         G_BUS_TYPE_SESSION, "org.kde.StatusNotifierWatcher", G_BUS_NAME_WATCHER_FLAGS_NONE,
         [](GDBusConnection*, const char*, const char*, gpointer self) { static_cast<StatusItem*>(self)->publish(); },
+        // GTK's old-style icon waits for a tray of its own accord and goes into
+        // one that starts later, as a panel at login may.
         [](GDBusConnection*, const char*, gpointer self) {
-            if (SystemTray::xembedTrayPresent()) static_cast<StatusItem*>(self)->showInOldTray();
+            if (SystemTray::xembedTrayPossible()) static_cast<StatusItem*>(self)->showInOldTray();
         },
         this, nullptr);
 }

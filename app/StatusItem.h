@@ -12,9 +12,9 @@
 namespace orvela {
 
 // The tray icon with the Inbox count drawn in and its menu. It is published as a
-// status-notifier item once a watcher is there to show it, or else shown in an
-// old-style (XEmbed) tray where one runs; without either it would only cost
-// memory. Its rows run the application's actions.
+// status-notifier item once a watcher is there to show it, or else, on X11,
+// offered to an old-style (XEmbed) tray, now or whenever one starts. Its rows run
+// the application's actions.
 class StatusItem {
 public:
     explicit StatusItem(GtkApplication* application);

@@ -7,6 +7,7 @@
 #include "platform/SignalConnection.h"
 #include "platform/StartupTrace.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -35,6 +36,8 @@ constexpr const char* usage =
 bool answeredAtOnce(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
+        // What follows "--" is addresses, whatever they look like.
+        if (argument == "--") return false;
         if (argument == "--help" || argument == "-h") {
             std::fputs(usage, stdout);
             return true;
@@ -58,10 +61,11 @@ void addOptions(GApplication* application, gboolean* background) {
 }
 
 // A launch in the background while the application runs already leaves the
-// running instance as it is, rather than bringing its window.
-gint backgroundLaunch(GApplication* application) {
+// running instance as it is, rather than bringing its window; links it carries
+// still go there.
+gint backgroundLaunch(GApplication* application, bool withLinks) {
     orvela::LaunchOptions::inBackground = true;
-    if (!g_application_register(application, nullptr, nullptr)) return -1;
+    if (withLinks || !g_application_register(application, nullptr, nullptr)) return -1;
     return g_application_get_is_remote(application) ? 0 : -1;
 }
 
@@ -82,13 +86,17 @@ int main(int argc, char** argv) {
     GApplication* app = G_APPLICATION(application.get());
     gboolean background = FALSE;
     addOptions(app, &background);
-    auto localOptions = orvela::SignalConnection::connect<gint(GApplication*, GVariantDict*)>(
-        app, "handle-local-options",
-        [&background](GApplication* application, GVariantDict*) { return background ? backgroundLaunch(application) : -1; });
-    auto delegate = orvela::AppDelegate::create(application.get());
-
     // The "-key value" pairs belong to the defaults; the application sees the rest.
     std::vector<std::string> arguments = orvela::DefaultsStore::otherArguments({argv + 1, argv + argc});
+    // No option takes an orvela: link as its value, so any such argument is a link.
+    bool withLinks = std::any_of(arguments.begin(), arguments.end(),
+                                 [](const std::string& argument) { return argument.starts_with("orvela:"); });
+    auto localOptions = orvela::SignalConnection::connect<gint(GApplication*, GVariantDict*)>(
+        app, "handle-local-options", [&background, withLinks](GApplication* application, GVariantDict*) {
+            return background ? backgroundLaunch(application, withLinks) : -1;
+        });
+    auto delegate = orvela::AppDelegate::create(application.get());
+
     std::vector<char*> applicationArguments{argv[0]};
     for (auto& argument : arguments) applicationArguments.push_back(argument.data());
     applicationArguments.push_back(nullptr);

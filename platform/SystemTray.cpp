@@ -63,11 +63,15 @@ guint subscribe(GDBusConnection* bus, const char* interfaceName, const char* mem
 }  // namespace
 
 bool xembedTrayPresent() {
-    GdkDisplay* display = gdk_display_get_default();
-    if (!display || !GDK_IS_X11_DISPLAY(display)) return false;
-    Display* x11 = GDK_DISPLAY_XDISPLAY(display);
+    if (!xembedTrayPossible()) return false;
+    Display* x11 = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
     std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(x11));
     return XGetSelectionOwner(x11, XInternAtom(x11, selection.c_str(), False)) != None;
+}
+
+bool xembedTrayPossible() {
+    GdkDisplay* display = gdk_display_get_default();
+    return display && GDK_IS_X11_DISPLAY(display);
 }
 
 bool present() { return hostRegistered() || xembedTrayPresent(); }

@@ -8,6 +8,10 @@ namespace orvela::SystemTray {
 // without X11.
 bool xembedTrayPresent();
 
+// Whether an old-style tray can show items here at all: on X11, where one may
+// also start later (a panel that comes up after the programs of the login).
+bool xembedTrayPossible();
+
 // Whether a tray shows status items now: a status-notifier watcher on the
 // session bus with a host registered with it, or an old-style tray.
 bool present();

@@ -71,6 +71,14 @@ TEST_F(ApplicationTest, LinksReachTheRunningInstanceBesideOtherOptions) {
     size_t projects = navigationsTo("/projects");
     EXPECT_EQ(orvela({"--", "orvela://projects"}).status, 0);
     EXPECT_TRUE(runUntil([&] { return navigationsTo("/projects") > projects; }));
+    // After "--" an option's look-alike is an address, not a question for help.
+    auto dashes = orvela({"--", "--help"});
+    EXPECT_EQ(dashes.status, 0);
+    EXPECT_EQ(dashes.out, "");
+    // A login launch still hands its links over.
+    size_t next = navigationsTo("/next");
+    EXPECT_EQ(orvela({"--background", "orvela://next"}).status, 0);
+    EXPECT_TRUE(runUntil([&] { return navigationsTo("/next") > next; }));
 
     // A link after an unknown option is not silently dropped: the whole line is refused.
     size_t before = navigationsTo("/calendar");

@@ -99,6 +99,20 @@ TEST_F(Quiet, ALoginLaunchWithoutATrayShowsTheWindow) {
     EXPECT_TRUE(runUntil(mainWindowVisible, 20)) << "the application would be running out of sight";
 }
 
+// An old-style tray (trayer here) that comes up just after the login's programs
+// takes the icon, and the window stays out of sight.
+TEST_F(Quiet, ALoginLaunchGoesIntoAnOldStyleTrayThatStartsAfterIt) {
+    if (runProgram({"sh", "-c", "command -v trayer"}).status != 0) GTEST_SKIP() << "trayer is not installed";
+    Harness::shared().control("inbox=4");
+    Application app({"--background"});
+    runFor(1);
+    Background trayer({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "22"});
+    EXPECT_TRUE(runUntil([] { return !visibleWindows("Orvela — 4 во «Входящих»").empty(); }, 15))
+        << "no icon in the tray\n" << desktopState();
+    runFor(5);
+    EXPECT_FALSE(mainWindowVisible()) << desktopState();
+}
+
 TEST_F(Quiet, ALoginLaunchWithTheTrayIconSwitchedOffShowsTheWindow) {
     TrayHost host;
     auto defaults = Harness::shared().home() / ".config/orvela/defaults.json";
