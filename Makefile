@@ -19,8 +19,8 @@ PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchma
            xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
 # A real notification server for the reminder tests.
 PACKAGES += dunst
-# The tray's menu over D-Bus; a real tray host on sway; a screen reader's view of the widgets.
-PACKAGES += libdbusmenu-gtk3-dev waybar at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+# The tray's menu over D-Bus; real tray hosts (waybar on sway, trayer on X11); a screen reader's view of the widgets.
+PACKAGES += libdbusmenu-gtk3-dev waybar trayer at-spi2-core python3-pyatspi gir1.2-atspi-2.0
 
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
