@@ -38,8 +38,10 @@ ShortcutRecorder::ShortcutRecorder(Binding shortcut)
     gtk_button_set_relief(GTK_BUTTON(reset_), GTK_RELIEF_NONE);
     std::string resetTitle = "Вернуть " + Shortcut::defaultCapture.displayForUser();
     gtk_widget_set_tooltip_text(reset_, resetTitle.c_str());
-    // The button shows only an icon; screen readers say what it does.
+    // The button shows only an icon; screen readers say what it does, once: GTK
+    // would read the same tooltip again as its description.
     Accessible::setName(reset_, resetTitle.c_str());
+    Accessible::setDescription(reset_, "");
     gtk_widget_set_no_show_all(reset_, TRUE);
     gtk_box_pack_start(GTK_BOX(box_.get()), button_, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(box_.get()), reset_, FALSE, FALSE, 0);

@@ -85,7 +85,10 @@ TEST_F(Settings, EveryControlHasANameAndTheSwitchesAreLabelledByTheirRows) {
     json recorder = ScreenReader::find(tree, "push button", "Ctrl+Shift+K");
     EXPECT_EQ(related(recorder, "labelled-by"), std::vector<std::string>{"Быстрая запись"});
     EXPECT_EQ(recorder.value("description", ""), "Из любой программы откроет окошко записи во «Входящие».");
-    EXPECT_TRUE(ScreenReader::find(tree, "push button", "Вернуть Ctrl+Shift+Пробел").is_object());
+    // The reset is said once: its tooltip is not read again as its description.
+    json reset = ScreenReader::find(tree, "push button", "Вернуть Ctrl+Shift+Пробел");
+    ASSERT_TRUE(reset.is_object());
+    EXPECT_EQ(reset.value("description", ""), "");
     json site = ScreenReader::find(tree, "push button", "Настройки Orvela");
     EXPECT_EQ(related(site, "labelled-by"), std::vector<std::string>{"Списки, разделы, учётная запись"});
     EXPECT_TRUE(ScreenReader::find(tree, "frame", "Настройки").is_object());
