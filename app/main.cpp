@@ -5,6 +5,7 @@
 #include "app/LaunchOptions.h"
 #include "platform/GObjectPtr.h"
 #include "platform/SignalConnection.h"
+#include "platform/SoftwareDrawing.h"
 #include "platform/StartupTrace.h"
 
 #include <algorithm>
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
     orvela::StartupTrace::mark("main");
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (answeredAtOnce(argc, argv)) return 0;
+    orvela::SoftwareDrawing::choose();
 
     orvela::LaunchOptions launch;
     // Smoke, snapshot and test-host runs are tools of their own and never reach a

@@ -1,7 +1,9 @@
 #include "platform/Desktop.h"
 
+#include "platform/GObjectPtr.h"
 #include "platform/Log.h"
 #include "platform/SessionBus.h"
+#include "platform/SoftwareDrawing.h"
 
 #include <gio/gio.h>
 #include <memory>
@@ -11,7 +13,9 @@ namespace {
 
 void launchDefault(const std::string& uri) {
     auto* copy = new std::string(uri);
-    g_app_info_launch_default_for_uri_async(uri.c_str(), nullptr, nullptr,
+    GObjectPtr<GAppLaunchContext> context(g_app_launch_context_new());
+    SoftwareDrawing::leaveOut(context.get());
+    g_app_info_launch_default_for_uri_async(uri.c_str(), context.get(), nullptr,
         [](GObject*, GAsyncResult* result, gpointer data) {
             std::unique_ptr<std::string> launched(static_cast<std::string*>(data));
             GError* error = nullptr;

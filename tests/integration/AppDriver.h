@@ -82,6 +82,7 @@ public:
     void signal(int signal) const {
         if (pid_) ::kill(pid_, signal);
     }
+    GPid pid() const { return pid_; }
 
 private:
     GPid pid_ = 0;

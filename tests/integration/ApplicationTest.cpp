@@ -68,6 +68,29 @@ TEST_F(ApplicationTest, ACaptureTypedInThePanelLandsInTheInbox) {
     EXPECT_TRUE(pendingCaptures().empty());
 }
 
+// Nothing in the application draws with the GPU, so no GPU driver is loaded into
+// it; the browser it starts still gets the user's own environment.
+TEST_F(ApplicationTest, NoGpuDriverIsLoadedAndTheBrowserGetsTheUsersEnvironment) {
+    size_t loads = traced("loaded").size();
+    Application app({}, {"WEBKIT_DISABLE_COMPOSITING_MODE=1"});
+    ASSERT_TRUE(waitForPage(loads));
+    std::ifstream maps("/proc/" + std::to_string(app.pid()) + "/maps");
+    std::string mapped{std::istreambuf_iterator<char>(maps), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(mapped.empty());
+    for (const char* driver : {"_dri.so", "libGLX_mesa", "libEGL_mesa", "libLLVM"})
+        EXPECT_EQ(mapped.find(driver), std::string::npos) << driver << " is loaded";
+
+    auto before = Harness::shared().openedInBrowser().size();
+    runProgram({"gdbus", "call", "--session", "--dest", "ru.orvela.Orvela", "--object-path", "/ru/orvela/Orvela",
+                "--method", "org.gtk.Actions.Activate", "help", "[]", "{}"});
+    ASSERT_TRUE(runUntil([&] { return Harness::shared().openedInBrowser().size() > before; }));
+    auto environment = Harness::shared().openedWithEnvironment();
+    for (const char* setting : {"GDK_GL=", "WEBKIT_DISABLE_DMABUF_RENDERER=", "WEBKIT_WEB_RENDER_DEVICE_FILE="})
+        EXPECT_EQ(environment.find(setting), std::string::npos) << setting;
+    EXPECT_NE(environment.find("WEBKIT_DISABLE_COMPOSITING_MODE=1"), std::string::npos)
+        << "the user's own setting is kept:\n" << environment;
+}
+
 TEST_F(ApplicationTest, CapturesWhileTheSiteIsDownAreQueuedAndDeliveredInOrderWhenItIsBack) {
     Harness::shared().stopSite();
     Application app;

@@ -50,12 +50,14 @@ void Harness::prepareEnvironment() {
     ::unsetenv("XCTestConfigurationFilePath");
     writeFile(home / ".config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n");
 
-    // A browser and a file manager that only write down what they were asked to open.
+    // A browser and a file manager that only write down what they were asked to
+    // open, and the environment they were started with.
     auto log = home / "opened.log";
     auto handler = [&](const char* name, const char* types) {
         writeFile(home / ".local/share/applications" / name,
-                  std::string("[Desktop Entry]\nType=Application\nName=") + name + "\nExec=sh -c 'echo \"$1\" >> " +
-                      log.string() + "' sh %u\nMimeType=" + types + "\n");
+                  std::string("[Desktop Entry]\nType=Application\nName=") + name + "\nExec=sh -c 'env >> " +
+                      (home / "opened.env").string() + "; echo \"$1\" >> " + log.string() + "' sh %u\nMimeType=" +
+                      types + "\n");
     };
     handler("test-browser.desktop", "x-scheme-handler/http;x-scheme-handler/https;x-scheme-handler/mailto;");
     handler("test-files.desktop", "inode/directory;");
@@ -80,6 +82,11 @@ Harness::~Harness() {
     }
     std::error_code ignored;
     std::filesystem::remove_all(home_, ignored);
+}
+
+std::string Harness::openedWithEnvironment() const {
+    std::ifstream file(home_ / "opened.env");
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::string> Harness::openedInBrowser() const {

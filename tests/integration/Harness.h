@@ -23,6 +23,8 @@ public:
     std::filesystem::path downloads() const { return home_ / "Downloads"; }
     // The addresses the test browser was asked to open, in order.
     std::vector<std::string> openedInBrowser() const;
+    // What the browser and the file manager had in their environment, every start.
+    std::string openedWithEnvironment() const;
 
     // The stand-in site: started on first use, and again after stopSite().
     std::string origin();
