@@ -12,7 +12,6 @@
 #include "platform/MainQueue.h"
 #include "platform/StartupTrace.h"
 #include "reminders/LocalNotificationCenter.h"
-#include "web/WebContext.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +66,12 @@ void AppDelegate::connectApplication() {
     auto& c = connections_;
     c.push_back(SignalConnection::connect<void(GApplication*)>(application_, "startup", [this](GApplication*) {
         StartupTrace::mark("gtk-ready");
+        // The application runs until it is told to quit, with or without a window.
+        g_application_hold(G_APPLICATION(application_));
+        // The kind of launch decides whose data the parts may touch, so it is read first.
+        launch.emplace(DefaultsStore::standardUserDefaults());
+        // The page takes longest to come: it is asked for before the other parts are made.
+        if (!launch->underTests()) openMainPage();
         createParts();
         StartupTrace::mark("parts");
         // The quiet and smoke launches keep their window out of the taskbar when
@@ -85,11 +90,13 @@ void AppDelegate::connectApplication() {
         }));
 }
 
+void AppDelegate::openMainPage() {
+    WebController::quiet = launch->quiet();
+    WebController::remembersFrame = !launch->forTestsOrPictures();
+    web = WebController::create();
+}
+
 void AppDelegate::createParts() {
-    // The application runs until it is told to quit, with or without a window.
-    g_application_hold(G_APPLICATION(application_));
-    // The kind of launch decides whose data the parts may touch, so it is read first.
-    launch.emplace(DefaultsStore::standardUserDefaults());
     bool userData = !launch->forTestsOrPictures();
     capture = CapturePanel::create();
     pending = std::make_unique<PendingCaptures>(DefaultsStore::standardUserDefaults(), pendingCapturesKey);
@@ -105,12 +112,8 @@ void AppDelegate::createParts() {
 void AppDelegate::applicationDidFinishLaunching() {
     if (launch->underTests()) return;
     // Pictures are taken in the appearance they ask for.
-    WebContext::probeSandbox();
     if (!launch->snapshot()) ColorScheme::follow();
     StartupTrace::mark("colour-scheme");
-    WebController::quiet = launch->quiet();
-    WebController::remembersFrame = !launch->forTestsOrPictures();
-    web = WebController::create();
 
     std::weak_ptr<AppDelegate> weak = weak_from_this();
     web->onMessage = [weak](const BridgeMessage& message) {

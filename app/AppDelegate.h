@@ -65,6 +65,7 @@ public:
 
 private:
     explicit AppDelegate(GtkApplication* application);
+    void openMainPage();
     void createParts();
     void connectApplication();
     void activated();

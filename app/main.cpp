@@ -7,6 +7,7 @@
 #include "platform/SignalConnection.h"
 #include "platform/SoftwareDrawing.h"
 #include "platform/StartupTrace.h"
+#include "web/WebContext.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -79,6 +80,8 @@ int main(int argc, char** argv) {
     orvela::SoftwareDrawing::choose();
 
     orvela::LaunchOptions launch;
+    // Whether pages can have a sandbox is known by the time the page is asked for.
+    if (!launch.underTests()) orvela::WebContext::probeSandbox();
     // Smoke, snapshot and test-host runs are tools of their own and never reach a
     // running instance.
     auto flags = G_APPLICATION_HANDLES_OPEN;
