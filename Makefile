@@ -66,6 +66,7 @@ bench: build
 	$(BENCH_BUILD)/bin/orvela-core-bench
 	tests/integration/desktop-session $(BENCH_BUILD)/bin/hotkey-latency $(BUILD)/bin/orvela-capture-preview
 	tests/integration/desktop-session bench/startup $(BENCH_BUILD)/bin
+	tests/integration/desktop-session bench/idle $(BENCH_BUILD)/bin
 	tests/integration/desktop-session bench/soak $(BENCH_BUILD)/bin
 
 # A .deb for /usr, from a release build of its own.
