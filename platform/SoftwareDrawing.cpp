@@ -1,20 +1,27 @@
 #include "platform/SoftwareDrawing.h"
 
-#include <algorithm>
+#include <charconv>
 #include <gio/gio.h>
 #include <optional>
+#include <string_view>
 
 namespace orvela::SoftwareDrawing {
 namespace {
 
 std::vector<std::string> made;
 
-std::optional<int> nodeNumber(const std::string& name) {
-    static const std::string prefix = "renderD";
-    if (!name.starts_with(prefix) || name.size() == prefix.size()) return std::nullopt;
-    std::string digits = name.substr(prefix.size());
-    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
-    return std::stoi(digits);
+// This runs before anything else in main(): a name that is no node's is skipped,
+// never an exception.
+std::optional<int> nodeNumber(std::string_view name) {
+    constexpr std::string_view prefix = "renderD";
+    if (!name.starts_with(prefix)) return std::nullopt;
+    std::string_view digits = name.substr(prefix.size());
+    // from_chars would take a sign as well.
+    if (digits.empty() || digits.front() < '0' || digits.front() > '9') return std::nullopt;
+    int number = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return number;
 }
 
 void set(const char* name, const std::string& value) {
@@ -29,8 +36,8 @@ void set(const char* name, const std::string& value) {
 std::string renderNode(const std::filesystem::path& folder) {
     std::optional<int> lowest;
     std::error_code code;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, code)) {
-        auto number = nodeNumber(entry.path().filename().string());
+    for (std::filesystem::directory_iterator entry(folder, code), end; !code && entry != end; entry.increment(code)) {
+        auto number = nodeNumber(entry->path().filename().string());
         if (number && (!lowest || *number < *lowest)) lowest = number;
     }
     // Where WebKit would use a missing node it finds none, as on a machine without a GPU.

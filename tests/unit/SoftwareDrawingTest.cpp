@@ -18,6 +18,11 @@ TEST(SoftwareDrawing, TheRenderNodeIsTheLowestNumberedOneOrAMissingOne) {
     std::ofstream(dri / "renderD128").put('\n');
     EXPECT_EQ(SoftwareDrawing::renderNode(dri.path()), (dri / "renderD128").string());
 
+    // A name too long for a number is not a node, and does not end the start.
+    std::ofstream(dri / "renderD99999999999999999999").put('\n');
+    std::ofstream(dri / "renderD-1").put('\n');
+    EXPECT_EQ(SoftwareDrawing::renderNode(dri.path()), (dri / "renderD128").string());
+
     TemporaryFolder empty;
     EXPECT_EQ(SoftwareDrawing::renderNode(empty.path()), (empty / "renderD128").string());
     EXPECT_EQ(SoftwareDrawing::renderNode(empty / "absent"), (empty / "absent/renderD128").string());
