@@ -4,6 +4,7 @@
 #include "app/AppDelegate.h"
 #include "app/LaunchOptions.h"
 #include "platform/GObjectPtr.h"
+#include "platform/SessionBus.h"
 #include "platform/SignalConnection.h"
 #include "platform/SoftwareDrawing.h"
 #include "platform/StartupTrace.h"
@@ -77,6 +78,9 @@ int main(int argc, char** argv) {
     orvela::StartupTrace::mark("main");
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (answeredAtOnce(argc, argv)) return 0;
+    // A session bus GLib has to start for the application (X11 without a user bus)
+    // outlives it and starts other programs: it gets the user's environment.
+    orvela::sessionBus();
     orvela::SoftwareDrawing::choose();
 
     orvela::LaunchOptions launch;

@@ -25,12 +25,16 @@ struct Output {
     std::string out;
 };
 
-// The process's environment with these "NAME=value" entries added; g_strfreev it.
+// The process's environment with these "NAME=value" entries added and the
+// entries that are a bare "NAME" taken out; g_strfreev it.
 inline char** environmentWith(const std::vector<std::string>& entries) {
     char** environment = g_get_environ();
     for (const auto& entry : entries) {
         auto equals = entry.find('=');
-        environment = g_environ_setenv(environment, entry.substr(0, equals).c_str(), entry.c_str() + equals + 1, TRUE);
+        if (equals == std::string::npos)
+            environment = g_environ_unsetenv(environment, entry.c_str());
+        else
+            environment = g_environ_setenv(environment, entry.substr(0, equals).c_str(), entry.c_str() + equals + 1, TRUE);
     }
     return environment;
 }

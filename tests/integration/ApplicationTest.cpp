@@ -5,8 +5,10 @@
 #include "tests/integration/AppDriver.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <csignal>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -89,6 +91,36 @@ TEST_F(ApplicationTest, NoGpuDriverIsLoadedAndTheBrowserGetsTheUsersEnvironment)
         EXPECT_EQ(environment.find(setting), std::string::npos) << setting;
     EXPECT_NE(environment.find("WEBKIT_DISABLE_COMPOSITING_MODE=1"), std::string::npos)
         << "the user's own setting is kept:\n" << environment;
+}
+
+// Without a session bus to be found GLib starts one for the application (X11's
+// autolaunch). That bus outlives it and starts other programs: it must carry the
+// user's environment, not the application's drawing settings.
+TEST_F(ApplicationTest, ASessionBusStartedForItGetsTheUsersEnvironment) {
+    auto daemons = [] {
+        std::set<std::string> found;
+        std::istringstream pids(runProgram({"pgrep", "-x", "dbus-daemon"}).out);
+        for (std::string pid; pids >> pid;) found.insert(pid);
+        return found;
+    };
+    auto before = daemons();
+    auto runtime = Harness::shared().home() / "runtime-without-bus";
+    std::filesystem::create_directories(runtime);
+    size_t loads = traced("loaded").size();
+    Application app({}, {"DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR=" + runtime.string()});
+    ASSERT_TRUE(waitForPage(loads));
+    std::vector<std::string> started;
+    for (const auto& pid : daemons())
+        if (!before.count(pid)) started.push_back(pid);
+    app.end(SIGTERM);
+    if (started.empty()) GTEST_SKIP() << "GLib could not start a session bus here (dbus-launch, machine id)";
+    for (const auto& pid : started) {
+        std::ifstream file("/proc/" + pid + "/environ");
+        std::string environment{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        ::kill(std::stoi(pid), SIGTERM);
+        for (const char* setting : {"GDK_GL=", "WEBKIT_DISABLE_COMPOSITING_MODE=", "WEBKIT_WEB_RENDER_DEVICE_FILE="})
+            EXPECT_EQ(environment.find(setting), std::string::npos) << setting;
+    }
 }
 
 TEST_F(ApplicationTest, CapturesWhileTheSiteIsDownAreQueuedAndDeliveredInOrderWhenItIsBack) {
