@@ -53,6 +53,23 @@ bool answeredAtOnce(int argc, char** argv) {
     return false;
 }
 
+constexpr const char* applicationId = "ru.orvela.Orvela";
+
+// Whether a running instance owns the application's name, so that this launch
+// only hands it its links and ends.
+bool anotherInstanceRuns(GApplicationFlags flags) {
+    GDBusConnection* bus = orvela::sessionBus();
+    if ((flags & G_APPLICATION_NON_UNIQUE) || !bus) return false;
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+        g_variant_new("(s)", applicationId), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+    if (!reply) return false;
+    gboolean owned = FALSE;
+    g_variant_get(reply, "(b)", &owned);
+    g_variant_unref(reply);
+    return owned;
+}
+
 // The options GApplication parses beside GTK's own, which GtkApplication adds.
 // Unknown ones are refused there, on standard error, with a non-zero status.
 void addOptions(GApplication* application, gboolean* background) {
@@ -91,8 +108,13 @@ int main(int argc, char** argv) {
     auto flags = G_APPLICATION_HANDLES_OPEN;
     if (launch.underTests() || launch.smokeTest() || launch.snapshot())
         flags = GApplicationFlags(flags | G_APPLICATION_NON_UNIQUE);
-    orvela::GObjectPtr<GtkApplication> application(gtk_application_new("ru.orvela.Orvela", flags));
+    orvela::GObjectPtr<GtkApplication> application(gtk_application_new(applicationId, flags));
     GApplication* app = G_APPLICATION(application.get());
+    // The web context starts its network process, which then gets ready on the
+    // other core while GTK starts on this one. It is made after the application:
+    // WebKit takes the application's id, which the pages' sandbox and the desktop
+    // portals know it by, from the first one it sees.
+    if (!launch.underTests() && !anotherInstanceRuns(flags)) orvela::WebContext::prepare();
     gboolean background = FALSE;
     addOptions(app, &background);
     // The "-key value" pairs belong to the defaults; the application sees the rest.

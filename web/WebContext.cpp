@@ -34,10 +34,13 @@ GPid probe = 0;
 
 void startProbe() {
     if (probe) return;
+    // The check runs only true: it may inherit this process's descriptors, which
+    // lets GLib start it with posix_spawn rather than copy the whole process.
     const char* argv[] = {"bwrap", "--ro-bind", "/", "/", "--unshare-all", "--die-with-parent", "true", nullptr};
     bool started = g_spawn_async(nullptr, const_cast<char**>(argv), nullptr,
                                  GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                                             G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL),
+                                             G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL |
+                                             G_SPAWN_LEAVE_DESCRIPTORS_OPEN),
                                  nullptr, nullptr, &probe, nullptr);
     if (!started) probe = -1;
 }
@@ -52,9 +55,8 @@ bool sandboxPossible() {
     return waited == probe && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-}  // namespace
-
-WebKitWebContext* shared() {
+// The context alone, before whether its pages get a sandbox is decided.
+WebKitWebContext* made() {
     static WebKitWebContext* context = [] {
         auto data = std::filesystem::path(g_get_user_data_dir()) / "orvela";
         auto cache = std::filesystem::path(g_get_user_cache_dir()) / "orvela";
@@ -75,14 +77,25 @@ WebKitWebContext* shared() {
         if (!std::filesystem::exists(extensions / "liborvela-web-extension.so"))
             log("web extension not found in " + extensions.string() + "; the page cannot talk to the application");
         webkit_web_context_set_web_extensions_directory(created, extensions.c_str());
-        // Pages run in a sandbox of their own where the system can make one.
+        g_signal_connect(created, "initialize-web-extensions",
+                         G_CALLBACK(+[](WebKitWebContext*) { StartupTrace::mark("web-process-spawn"); }), nullptr);
         StartupTrace::mark("context-made");
+        return created;
+    }();
+    return context;
+}
+
+}  // namespace
+
+void prepare() { made(); }
+
+WebKitWebContext* shared() {
+    static WebKitWebContext* context = [] {
+        WebKitWebContext* created = made();
+        // Pages run in a sandbox of their own where the system can make one.
         if (sandboxPossible()) webkit_web_context_set_sandbox_enabled(created, TRUE);
         else log("web sandbox: bubblewrap cannot make a sandbox here; pages run without it");
         StartupTrace::mark("sandbox-probed");
-        g_signal_connect(created, "initialize-web-extensions",
-                         G_CALLBACK(+[](WebKitWebContext*) { StartupTrace::mark("web-process-spawn"); }), nullptr);
-        StartupTrace::mark("web-context");
         return created;
     }();
     return context;

@@ -9,6 +9,10 @@ namespace orvela::WebContext {
 // survive restarts, and the web-process extension that serves the page channel.
 WebKitWebContext* shared();
 
+// Makes the context ahead of the first page, so that its network process starts
+// while the rest of the application does; shared() decides the sandbox later.
+void prepare();
+
 // Starts finding out whether pages can have a sandbox here, so that the answer is
 // ready when the context is made; shared() asks on the spot without it.
 void probeSandbox();

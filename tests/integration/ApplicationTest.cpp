@@ -93,6 +93,21 @@ TEST_F(ApplicationTest, NoGpuDriverIsLoadedAndTheBrowserGetsTheUsersEnvironment)
         << "the user's own setting is kept:\n" << environment;
 }
 
+// The pages' sandbox carries the application's id, by which the desktop's portals
+// know whose pages ask them for things; WebKit takes it from the application.
+TEST_F(ApplicationTest, ThePagesSandboxCarriesTheApplicationsId) {
+    if (std::system("bwrap --ro-bind / / --unshare-all --die-with-parent true 2>/dev/null") != 0)
+        GTEST_SKIP() << "bubblewrap cannot make a sandbox on this machine";
+    size_t loads = traced("loaded").size();
+    Application app;
+    ASSERT_TRUE(waitForPage(loads));
+    pid_t page = descendantNamed(app.pid(), "WebKitWebProces");
+    ASSERT_GT(page, 0);
+    std::ifstream info("/proc/" + std::to_string(page) + "/root/.flatpak-info");
+    std::string text{std::istreambuf_iterator<char>(info), std::istreambuf_iterator<char>()};
+    EXPECT_NE(text.find("\nname=ru.orvela.Orvela\n"), std::string::npos) << text;
+}
+
 // Without a session bus to be found GLib starts one for the application (X11's
 // autolaunch). That bus outlives it and starts other programs: it must carry the
 // user's environment, not the application's drawing settings.
@@ -317,8 +332,12 @@ TEST_F(ApplicationTest, LinksAndSecondLaunchesReachTheRunningInstance) {
     focusMainWindow();
     press("ctrl+w");
     ASSERT_TRUE(runUntil([] { return !mainWindowVisible(); }));
-    auto second = runProgram({program});
+    // Its start-up trace shows that it made no web context of its own: no second
+    // network process writing the same cookies.
+    auto second = runProgram({"sh", "-c", "exec \"$0\" 2>&1", program}, {"ORVELA_STARTUP_TRACE=1"});
     EXPECT_EQ(second.status, 0);
+    EXPECT_NE(second.out.find("startup: main"), std::string::npos) << second.out;
+    EXPECT_EQ(second.out.find("context-made"), std::string::npos) << second.out;
     EXPECT_TRUE(runUntil(mainWindowVisible)) << "a second launch brings the hidden window back";
     EXPECT_TRUE(app.running());
 

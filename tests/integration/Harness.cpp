@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 
 #include <csignal>
+#include <dirent.h>
 #include <cstdlib>
 #include <fstream>
 #include <glib.h>
@@ -201,5 +202,33 @@ bool runUntil(const std::function<bool()>& condition, double seconds) {
 }
 
 void runFor(double seconds) { runUntil([] { return false; }, seconds); }
+
+namespace {
+
+pid_t parentOf(pid_t process, std::string* name = nullptr) {
+    std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
+    std::string pid, command, state, parent;
+    if (!(stat >> pid >> command >> state >> parent)) return 0;
+    if (name) *name = command;
+    return std::atoi(parent.c_str());
+}
+
+}  // namespace
+
+pid_t descendantNamed(pid_t root, const std::string& name) {
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return 0;
+    pid_t found = 0;
+    while (dirent* entry = ::readdir(proc)) {
+        pid_t candidate = std::atoi(entry->d_name);
+        std::string command;
+        if (candidate <= 0 || !parentOf(candidate, &command) || command.rfind("(" + name, 0) != 0) continue;
+        for (pid_t ancestor = parentOf(candidate); ancestor > 1; ancestor = parentOf(ancestor)) {
+            if (ancestor == root) found = candidate;
+        }
+    }
+    ::closedir(proc);
+    return found;
+}
 
 }  // namespace orvela::testing

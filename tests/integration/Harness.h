@@ -67,4 +67,8 @@ bool runUntil(const std::function<bool()>& condition, double seconds = 10);
 // Runs the main loop for the given time.
 void runFor(double seconds);
 
+// A running process whose name starts with this one and that descends from root
+// (a web process in its sandbox is bubblewrap's child); 0 when there is none.
+pid_t descendantNamed(pid_t root, const std::string& name);
+
 }  // namespace orvela::testing

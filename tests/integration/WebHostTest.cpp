@@ -4,7 +4,6 @@
 #include "web/WebController.h"
 
 #include <csignal>
-#include <dirent.h>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -200,30 +199,8 @@ TEST_F(WebHost, CommandsReachThePageAndFailuresAreLogged) {
     EXPECT_NE(logged.find("Orvela: window.orvelaNative?.openDiktor(): "), std::string::npos) << logged;
 }
 
-pid_t parentOf(pid_t process, std::string* name = nullptr) {
-    std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
-    std::string pid, command, state, parent;
-    if (!(stat >> pid >> command >> state >> parent)) return 0;
-    if (name) *name = command;
-    return std::stoi(parent);
-}
-
-// The web process of this test: a descendant of this process (in the sandbox it
-// is bubblewrap's child).
-pid_t webProcess() {
-    DIR* proc = ::opendir("/proc");
-    pid_t found = 0;
-    while (dirent* entry = ::readdir(proc)) {
-        pid_t candidate = std::atoi(entry->d_name);
-        std::string name;
-        if (candidate <= 0 || !parentOf(candidate, &name) || name.find("WebKitWebProces") == std::string::npos) continue;
-        for (pid_t ancestor = parentOf(candidate); ancestor > 1; ancestor = parentOf(ancestor)) {
-            if (ancestor == ::getpid()) found = candidate;
-        }
-    }
-    ::closedir(proc);
-    return found;
-}
+// The web process of this test.
+pid_t webProcess() { return testing::descendantNamed(::getpid(), "WebKitWebProces"); }
 
 std::string namespaceOf(const std::string& process, const char* kind) {
     std::error_code ignored;
