@@ -11,6 +11,8 @@
 //   POST /__control?reminders          the request body (a JSON list) becomes the reminders
 //   POST /__control?poll=MS            the page refreshes every MS milliseconds (2000 by default)
 //   POST /__control?resend=1|0         the page sends its reminders at every refresh, changed or not
+//   POST /__control?redraw=1|0         the page redraws at every refresh (the default), or only
+//                                      when what it shows changed, as a page that keeps its DOM does
 //   POST /__control?inbox=N            the Inbox becomes N made-up records
 //   POST /__control?release=VERSION    /appcast.xml offers this release ("" for none)
 //   POST /__control?reject=TEXT        refuse to file captures of exactly this text ("" for none)
@@ -227,6 +229,7 @@ private:
         if (const char* hang = value("captureHang")) setHanging(hanging_, g_str_equal(hang, "1"));
         if (const char* poll = value("poll")) state_["pollMs"] = std::atoi(poll);
         if (const char* resend = value("resend")) state_["resendReminders"] = g_str_equal(resend, "1");
+        if (const char* redraw = value("redraw")) state_["redrawUnchanged"] = g_str_equal(redraw, "1");
         if (const char* inbox = value("inbox")) {
             state_["inbox"] = json::array();
             for (int i = 1; i <= std::atoi(inbox); ++i)

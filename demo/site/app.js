@@ -10,6 +10,7 @@ const titles = {
 
 let state = { inbox: [], reminders: [] };
 let sentReminders = null;
+let shownState = null;
 
 function post(message) {
   const channel = window.webkit?.messageHandlers?.orvela;
@@ -37,8 +38,10 @@ function report() {
 
 async function refresh() {
   const response = await fetch("/api/state", { cache: "no-store" });
-  state = await response.json();
-  render();
+  const text = await response.text();
+  state = JSON.parse(text);
+  if (text !== shownState || state.redrawUnchanged !== false) render();
+  shownState = text;
   report();
 }
 
