@@ -101,8 +101,6 @@ int main(int argc, char** argv) {
     orvela::SoftwareDrawing::choose();
 
     orvela::LaunchOptions launch;
-    // Whether pages can have a sandbox is known by the time the page is asked for.
-    if (!launch.underTests()) orvela::WebContext::probeSandbox();
     // Smoke, snapshot and test-host runs are tools of their own and never reach a
     // running instance.
     auto flags = G_APPLICATION_HANDLES_OPEN;
@@ -110,11 +108,6 @@ int main(int argc, char** argv) {
         flags = GApplicationFlags(flags | G_APPLICATION_NON_UNIQUE);
     orvela::GObjectPtr<GtkApplication> application(gtk_application_new(applicationId, flags));
     GApplication* app = G_APPLICATION(application.get());
-    // The web context starts its network process, which then gets ready on the
-    // other core while GTK starts on this one. It is made after the application:
-    // WebKit takes the application's id, which the pages' sandbox and the desktop
-    // portals know it by, from the first one it sees.
-    if (!launch.underTests() && !anotherInstanceRuns(flags)) orvela::WebContext::prepare();
     gboolean background = FALSE;
     addOptions(app, &background);
     // The "-key value" pairs belong to the defaults; the application sees the rest.
@@ -122,8 +115,19 @@ int main(int argc, char** argv) {
     // No option takes an orvela: link as its value, so any such argument is a link.
     bool withLinks = std::any_of(arguments.begin(), arguments.end(),
                                  [](const std::string& argument) { return argument.starts_with("orvela:"); });
+    // Once the command line is known to be good, and unless a running instance
+    // takes the launch over, the page's parts get going before GTK starts: the
+    // sandbox check, and the web context, whose network process then gets ready
+    // on the other core while GTK starts on this one. The context comes after the
+    // application: WebKit takes the application's id, which the pages' sandbox
+    // and the desktop portals know it by, from the first one it sees.
     auto localOptions = orvela::SignalConnection::connect<gint(GApplication*, GVariantDict*)>(
-        app, "handle-local-options", [&background, withLinks](GApplication* application, GVariantDict*) {
+        app, "handle-local-options",
+        [&background, &launch, flags, withLinks](GApplication* application, GVariantDict*) {
+            if (!launch.underTests() && !anotherInstanceRuns(flags)) {
+                orvela::WebContext::probeSandbox();
+                orvela::WebContext::prepare();
+            }
             return background ? backgroundLaunch(application, withLinks) : -1;
         });
     auto delegate = orvela::AppDelegate::create(application.get());

@@ -21,7 +21,7 @@ std::filesystem::path extensionsFolder() {
     if (!code) {
         auto bin = executable.parent_path();
         for (auto candidate : {bin / "web-extensions", bin.parent_path() / ORVELA_LIBDIR / "orvela" / "web-extensions"}) {
-            if (std::filesystem::exists(candidate / "liborvela-web-extension.so")) return candidate;
+            if (std::filesystem::exists(candidate / "liborvela-web-extension.so", code)) return candidate;
         }
     }
     return ORVELA_INSTALLED_WEB_EXTENSIONS;
@@ -74,7 +74,7 @@ WebKitWebContext* made() {
                                                      cookies.c_str(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
         g_object_unref(manager);
         auto extensions = extensionsFolder();
-        if (!std::filesystem::exists(extensions / "liborvela-web-extension.so"))
+        if (!std::filesystem::exists(extensions / "liborvela-web-extension.so", ignored))
             log("web extension not found in " + extensions.string() + "; the page cannot talk to the application");
         webkit_web_context_set_web_extensions_directory(created, extensions.c_str());
         g_signal_connect(created, "initialize-web-extensions",

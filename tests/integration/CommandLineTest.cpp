@@ -33,12 +33,16 @@ size_t navigationsTo(const std::string& path) {
 }
 
 TEST_F(ApplicationTest, AnUnknownOptionIsRefusedOnStandardErrorWithAFailingStatus) {
+    // The start-up trace tells what a refused launch got going: no web context.
+    g_setenv("ORVELA_STARTUP_TRACE", "1", TRUE);
     for (const char* option : {"--no-such-option", "-x"}) {
         auto run = orvela({option});
         EXPECT_EQ(run.status, 1) << option;
         EXPECT_NE(run.err.find(option), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("context-made"), std::string::npos) << run.err;
         EXPECT_EQ(run.out, "");
     }
+    g_unsetenv("ORVELA_STARTUP_TRACE");
     EXPECT_FALSE(mainWindowVisible()) << "a refused command line starts nothing";
 
     auto help = orvela({"--help"});
