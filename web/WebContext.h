@@ -14,7 +14,7 @@ WebKitWebContext* shared();
 void prepare();
 
 // Starts finding out whether pages can have a sandbox here, so that the answer is
-// ready when the context is made; shared() asks on the spot without it.
+// ready when the first page is asked for; shared() asks on the spot without it.
 void probeSandbox();
 
 // Turns the spell-checker on, for Russian and English; its dictionaries load
