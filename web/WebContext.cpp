@@ -4,6 +4,7 @@
 #include "platform/StartupTrace.h"
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <sys/wait.h>
 #include <utility>
@@ -45,13 +46,33 @@ void startProbe() {
     if (!started) probe = -1;
 }
 
+// Bubblewrap answers in tens of milliseconds; one that hangs (a broken or
+// substituted bwrap) must not keep the window from ever showing its page.
+constexpr gint64 probeLimit = 5 * G_USEC_PER_SEC;
+
+pid_t reap(pid_t child, int* status, int options) {
+    pid_t waited;
+    do waited = waitpid(child, status, options);
+    while (waited < 0 && errno == EINTR);
+    return waited;
+}
+
 bool sandboxPossible() {
     startProbe();
     if (probe < 0) return false;
+    const gint64 deadline = g_get_monotonic_time() + probeLimit;
     int status = -1;
     pid_t waited;
-    do waited = waitpid(probe, &status, 0);
-    while (waited < 0 && errno == EINTR);
+    while ((waited = reap(probe, &status, WNOHANG)) == 0) {
+        if (g_get_monotonic_time() >= deadline) {
+            // Ended and reaped, so that it outlives neither the question nor the application.
+            kill(probe, SIGKILL);
+            reap(probe, nullptr, 0);
+            log("web sandbox: bubblewrap gave no answer in 5 s and was stopped");
+            return false;
+        }
+        g_usleep(1000);
+    }
     return waited == probe && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 

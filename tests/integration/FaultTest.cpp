@@ -163,6 +163,22 @@ TEST_F(Faults, APageThatNeverAnswersFreesThePanelAndTheQueueIsSentLater) {
     EXPECT_TRUE(inboxHas(text));
 }
 
+// A bubblewrap that never answers the sandbox check (broken, or another program
+// of that name first on the PATH) delays the first page; it neither keeps it
+// away nor outlives the check.
+TEST_F(Faults, ABubblewrapThatNeverAnswersDelaysThePageAndIsStopped) {
+    fs::path folder = Harness::shared().home() / "hanging-bwrap";
+    fs::create_directories(folder);
+    std::ofstream(folder / "bwrap") << "#!/bin/sh\nexec sleep 60 </dev/null >/dev/null 2>&1\n";
+    fs::permissions(folder / "bwrap", fs::perms::owner_all);
+    size_t loads = traced("loaded").size();
+    Application app({}, {"PATH=" + folder.string() + ":" + g_getenv("PATH")});
+    ASSERT_TRUE(runUntil([&] { return descendantNamed(app.pid(), "sleep") > 0; }, 5)) << "the check did not start";
+    EXPECT_TRUE(waitForPage(loads));
+    EXPECT_EQ(descendantNamed(app.pid(), "sleep"), 0) << "the check was left running";
+    EXPECT_TRUE(app.running());
+}
+
 // The wall-clock fields of a moment a few minutes ago, as the reminders file keeps them.
 std::string localFieldsMinutesAgo(int minutes) {
     GDateTime* now = g_date_time_new_now_local();
