@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <deque>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -49,11 +50,20 @@ std::vector<std::string> texts(int count) {
     return list;
 }
 
+// A fresh folder under the temporary one; without it no measure means anything.
+std::string freshFolder() {
+    std::string folder = (std::filesystem::temp_directory_path() / "orvela-bench-XXXXXX").string();
+    if (!::mkdtemp(folder.data())) {
+        std::perror("orvela-core-bench: a temporary folder");
+        std::exit(1);
+    }
+    return folder;
+}
+
 // A queue of the given length in a defaults file of a fresh folder, removed afterwards.
 struct QueueOnDisk {
     explicit QueueOnDisk(int length) {
-        folder = (std::filesystem::temp_directory_path() / "orvela-bench-XXXXXX").string();
-        ::mkdtemp(folder.data());
+        folder = freshFolder();
         store = std::make_unique<DefaultsStore>(std::filesystem::path(folder) / "defaults.json");
         store->setObject(texts(length), "pendingCaptures");
         queue = std::make_unique<PendingCaptures>(*store, "pendingCaptures");
@@ -174,8 +184,7 @@ namespace {
 // still wanted: plan, withdrawals, additions, the state file and the next wake-up.
 void schedulerUpdate(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
-    std::string folder = (std::filesystem::temp_directory_path() / "orvela-bench-XXXXXX").string();
-    ::mkdtemp(folder.data());
+    std::string folder = freshFolder();
     auto stateFile = std::filesystem::path(folder) / "notifications.json";
     double clock = now;
     LocalNotificationCenter::Environment environment;
