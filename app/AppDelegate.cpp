@@ -212,6 +212,9 @@ void AppDelegate::openURLs(const std::vector<std::string>& addresses) {
 
 void AppDelegate::receive(const BridgeMessage& message) {
     if (auto* inbox = std::get_if<BridgeMessage::Inbox>(&message.value)) {
+        // The page repeats its count several times a second; only a new one is
+        // worth reading the settings and telling the launcher and the tray.
+        if (badgeShown_ && inbox->count == inboxCount) return;
         inboxCount = inbox->count;
         updateBadge();
     } else if (auto* list = std::get_if<BridgeMessage::Reminders>(&message.value)) {
@@ -276,6 +279,7 @@ void AppDelegate::updateBadge() {
         statusItem->setCount(inboxCount);
     }
     menuNeedsUpdate();
+    badgeShown_ = true;
 }
 
 void AppDelegate::menuNeedsUpdate() {

@@ -104,6 +104,8 @@ private:
     GObjectPtr<GtkWidget> settingsWindow;
     std::shared_ptr<SettingsView> settingsView_;
     int64_t inboxCount = 0;
+    // Whether the launcher and the tray have been told inboxCount.
+    bool badgeShown_ = false;
     std::optional<std::string> itemToOpen;
     std::vector<Subscription> subscriptions;
     std::shared_ptr<UpdateChecker> updater;
